@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QString;
+class QTime;
+class frmMain;
+
+// The procedures the windows share. They act on the one main window.
+namespace basGeneral {
+
+frmMain &mainForm();
+void setMainForm(frmMain *form);
+
+// Window switches
+void SetMenusOffline();
+void SetMenusOnline();
+void StartTickTimer();
+void StopTickTimer();
+
+// Logs
+void AddStatusLog(const QString &text);
+void AddServerLog(const QString &data);
+QString logTimeStamp(const QTime &time);
+
+// Minutes selector
+void FillMinutesList();
+void EnableMinutes();
+void DisableMinutes();
+
+} // namespace basGeneral

@@ -1,0 +1,251 @@
+#include "frmMain.h"
+
+#include "basGeneral.h"
+#include "frmServerLog.h"
+#include "logView.h"
+#include "platform/messageBox.h"
+#include "platform/processControl.h"
+#include "platform/socketControl.h"
+#include "platform/windowHelpers.h"
+#include "version.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using namespace platform;
+using namespace basGeneral;
+
+namespace {
+
+// The classic layout gave the whole window 1695 twips (compact) or 3360 twips (expanded), of
+// which a Windows frame, title bar and menu bar took 690. Here the window manager draws its
+// own frame, so the client area gets the height the layout was made for: down to the chat
+// input, or down to the status log's clear button.
+constexpr int compactClientTwips = 1005;
+constexpr int expandedClientTwips = 2670;
+constexpr int clientWidthTwips = 4215;
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent)
+    , tmrCountTime(new QTimer(this))
+    , Ws(new SocketControl(this))
+    , m_serverLog(std::make_unique<frmServerLog>())
+{
+    setObjectName(u"frmMain"_s);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                   | Qt::CustomizeWindowHint);
+    setWindowTitle(u"ケストリオン"_s);
+    setWindowIcon(programIcon());
+    setFont(japaneseFont(9));
+
+    tmrCountTime->setObjectName(u"tmrCountTime"_s);
+    // Each deadline is the previous one plus the interval, so announcements do not drift.
+    tmrCountTime->setTimerType(Qt::PreciseTimer);
+    Ws->setObjectName(u"Ws"_s);
+
+    createControls();
+    createMenus();
+    setClientHeightInTwips(compactClientTwips);
+    const QRect client = twipsRect(5655, 1560, clientWidthTwips, compactClientTwips);
+    setGeometry(client.x(), client.y() - menuBar()->sizeHint().height(), width(), height());
+
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    if (m_runningCopy)
+        setMainForm(nullptr);
+}
+
+void frmMain::createControls()
+{
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    lblTimeLimit = new QLabel(u"計測時間　　　　　分"_s, client);
+    lblTimeLimit->setObjectName(u"lblTimeLimit"_s);
+    placeInTwips(lblTimeLimit, 120, 240, 2175, 300);
+    lblTimeLimit->setFont(japaneseFont(9.75));
+    lblTimeLimit->setFocusPolicy(Qt::NoFocus);
+
+    // Made after the label, so it is drawn over the label's run of wide blanks.
+    cboMinutes = new QComboBox(client);
+    cboMinutes->setObjectName(u"cboMinutes"_s);
+    cboMinutes->setEditable(true);
+    cboMinutes->setInsertPolicy(QComboBox::NoInsert);
+    cboMinutes->setEditText(u"20"_s);
+    placeInTwips(cboMinutes, 960, 180, 615, 300);
+    cboMinutes->installEventFilter(this);
+
+    cmdCount = new QPushButton(u"開始"_s, client);
+    cmdCount->setObjectName(u"cmdCount"_s);
+    placeInTwips(cmdCount, 2640, 120, 1575, 495);
+    cmdCount->setEnabled(false);
+
+    txtSend = new QLineEdit(client);
+    txtSend->setObjectName(u"txtSend"_s);
+    placeInTwips(txtSend, 0, 720, 4215, 285);
+    txtSend->setEnabled(false);
+    setBackgroundColour(txtSend, COLOR_SCROLLBAR);
+    txtSend->installEventFilter(this);
+
+    txtStatus = new LogView(client);
+    txtStatus->setObjectName(u"txtStatus"_s);
+    placeInTwips(txtStatus, 0, 1080, 4215, 1095);
+    setBackgroundColour(txtStatus, COLOR_MENU);
+
+    cmdClearLog = new QPushButton(u"クリア"_s, client);
+    cmdClearLog->setObjectName(u"cmdClearLog"_s);
+    placeInTwips(cmdClearLog, 2880, 2280, 1335, 375);
+    connect(cmdClearLog, &QPushButton::clicked, this, &frmMain::cmdClearLog_Click);
+
+    setTabOrder(txtSend, txtStatus);
+    setTabOrder(txtStatus, cmdCount);
+    setTabOrder(cmdCount, cmdClearLog);
+    setTabOrder(cmdClearLog, cboMinutes);
+}
+
+void frmMain::createMenus()
+{
+    mnuServer = menuBar()->addMenu(u"サーバ"_s);
+    mnuServer->setObjectName(u"mnuServer"_s);
+    mnuConnect = mnuServer->addAction(u"接続"_s);
+    mnuDisconnect = mnuServer->addAction(u"切断"_s);
+    mnuDisconnect->setEnabled(false);
+    mnuServerLog = mnuServer->addAction(u"サーバログ"_s);
+    mnuQuit = mnuServer->addAction(u"終了"_s);
+
+    mnuSetting = menuBar()->addMenu(u"表示"_s);
+    mnuSetting->setObjectName(u"mnuSetting"_s);
+    mnuAlwaysOnTop = mnuSetting->addAction(u"常に前面へ"_s);
+    mnuRestTime = mnuSetting->addAction(u"残り時間表示"_s);
+    mnuStatus = mnuSetting->addAction(u"ステータス"_s);
+
+    for (QAction *entry : {mnuConnect, mnuDisconnect, mnuServerLog, mnuQuit, mnuAlwaysOnTop,
+                           mnuRestTime, mnuStatus})
+        entry->setMenuRole(QAction::NoRole);
+    mnuConnect->setObjectName(u"mnuConnect"_s);
+    mnuDisconnect->setObjectName(u"mnuDisconnect"_s);
+    mnuServerLog->setObjectName(u"mnuServerLog"_s);
+    mnuQuit->setObjectName(u"mnuQuit"_s);
+    mnuAlwaysOnTop->setObjectName(u"mnuAlwaysOnTop"_s);
+    mnuRestTime->setObjectName(u"mnuRestTime"_s);
+    mnuStatus->setObjectName(u"mnuStatus"_s);
+    // The check mark is each view setting's only record; the menu toggles it before the
+    // handler makes the window follow.
+    for (QAction *setting : {mnuAlwaysOnTop, mnuRestTime, mnuStatus})
+        setting->setCheckable(true);
+
+    connect(mnuServerLog, &QAction::triggered, this, &frmMain::mnuServerLog_Click);
+    connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
+    connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);
+    connect(mnuStatus, &QAction::triggered, this, &frmMain::mnuStatus_Click);
+}
+
+void frmMain::setClientHeightInTwips(int twips)
+{
+    setFixedSize(twipsToPixels(clientWidthTwips),
+                 menuBar()->sizeHint().height() + twipsToPixels(twips));
+}
+
+frmServerLog &frmMain::serverLog()
+{
+    return *m_serverLog;
+}
+
+void frmMain::Form_Load()
+{
+    if (!m_instanceLock.tryAcquire()) {
+        messageBox(u"既に起動されています。"_s, MB_OK);
+        terminateProcess(1);
+        return;
+    }
+    m_runningCopy = true;
+    setMainForm(this);
+
+    StopTickTimer();
+    SetMenusOffline();
+    FillMinutesList();
+    strBaseCaption = windowTitle();
+    strChannel.clear();
+    strServer.clear();
+    strNick.clear();
+    strPort.clear();
+    blnLoggedIn = false;
+    AddStatusLog(u"[i] "_s + strBaseCaption + QString::number(versionMajor) + u"."_s
+                 + QString::number(versionMinor) + u"."_s + QString::number(versionRevision)
+                 + u" 起動"_s);
+    blnStartWar = false;
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    qint16 Cancel = 0;
+    if (m_runningCopy)
+        Form_Unload(Cancel);
+    if (Cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void frmMain::Form_Unload(qint16 &Cancel)
+{
+    if (Ws->State() == SocketControl::sckConnected
+        && messageBox(u"現在接続中です。\r\n本当に終了しますか？"_s, MB_CONFIRM) != IDOK) {
+        Cancel = -1;
+        return;
+    }
+    Ws->Close();
+    serverLog().Unload();
+    StopTickTimer();
+}
+
+void frmMain::mnuQuit_Click()
+{
+    close();
+}
+
+void frmMain::mnuServerLog_Click()
+{
+    serverLog().Show();
+}
+
+void frmMain::mnuAlwaysOnTop_Click()
+{
+    setAlwaysOnTop(this, mnuAlwaysOnTop->isChecked());
+}
+
+void frmMain::mnuStatus_Click()
+{
+    setClientHeightInTwips(mnuStatus->isChecked() ? expandedClientTwips : compactClientTwips);
+}
+
+void frmMain::cmdClearLog_Click()
+{
+    if (messageBox(u"ログをクリアしますか？"_s, MB_CONFIRM) == IDOK)
+        txtStatus->setLogText(QString());
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == cboMinutes && event->type() == QEvent::FocusOut) {
+        // Opening the list or switching to another window is no loss of focus to the user.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            cboMinutes_LostFocus();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/instanceLock.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class LogView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class SocketControl;
+class frmServerLog;
+
+// The program's start-up window: it lives as long as the process and owns the state that
+// every part of the program shares.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Connection parameters, written by the connect dialog and the connection handling.
+    QString strChannel;
+    QString strServer;
+    QString strPort;
+    QString strNick;
+    bool blnStartWar = false;
+
+    // Controls
+    QPushButton *cmdCount;
+    QComboBox *cboMinutes;
+    QLabel *lblTimeLimit;
+    QLineEdit *txtSend;
+    LogView *txtStatus;
+    QPushButton *cmdClearLog;
+    QTimer *tmrCountTime;
+    SocketControl *Ws;
+
+    QMenu *mnuServer;
+    QAction *mnuConnect;
+    QAction *mnuDisconnect;
+    QAction *mnuServerLog;
+    QAction *mnuQuit;
+    QMenu *mnuSetting;
+    QAction *mnuAlwaysOnTop;
+    QAction *mnuRestTime;
+    QAction *mnuStatus;
+
+    // False when another copy was running and this one was turned away.
+    bool isRunningCopy() const { return m_runningCopy; }
+    bool loggedIn() const { return blnLoggedIn; }
+
+    // The single server-log window; its object lives as long as this window.
+    frmServerLog &serverLog();
+
+    // Application shell
+    void Form_Load();
+    void Form_Unload(qint16 &Cancel);
+    void mnuQuit_Click();
+    void mnuServerLog_Click();
+    void mnuAlwaysOnTop_Click();
+    void mnuStatus_Click();
+    void cmdClearLog_Click();
+
+    // Measurement timer
+    void cboMinutes_LostFocus();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void setClientHeightInTwips(int twips);
+
+    qint16 intCountDown = 0;
+    qint16 intElapsed = 0;
+    QString strSendText;
+    QString strBaseCaption;
+    bool blnLoggedIn = false;
+
+    platform::InstanceLock m_instanceLock;
+    bool m_runningCopy = false;
+    std::unique_ptr<frmServerLog> m_serverLog;
+};

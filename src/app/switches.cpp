@@ -1,0 +1,51 @@
+#include "basGeneral.h"
+#include "frmMain.h"
+
+#include <QAction>
+#include <QTimer>
+
+namespace basGeneral {
+namespace {
+
+frmMain *theMainForm = nullptr;
+
+} // namespace
+
+frmMain &mainForm()
+{
+    Q_ASSERT(theMainForm);
+    return *theMainForm;
+}
+
+void setMainForm(frmMain *form)
+{
+    theMainForm = form;
+}
+
+void SetMenusOffline()
+{
+    mainForm().mnuConnect->setEnabled(true);
+    mainForm().mnuDisconnect->setEnabled(false);
+}
+
+void SetMenusOnline()
+{
+    mainForm().mnuConnect->setEnabled(false);
+    mainForm().mnuDisconnect->setEnabled(true);
+}
+
+void StartTickTimer()
+{
+    QTimer *timer = mainForm().tmrCountTime;
+    timer->setInterval(1000);
+    timer->start();
+}
+
+void StopTickTimer()
+{
+    QTimer *timer = mainForm().tmrCountTime;
+    timer->stop();
+    timer->setInterval(0);
+}
+
+} // namespace basGeneral

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+
+namespace platform {
+
+// The wire encoding of the Japanese systems the program serves (code page 932).
+// A character it cannot hold is sent as "?".
+QByteArray encodeCp932(const QString &text);
+
+// One per connection: a double-byte character split across two reads comes out whole, and
+// invalid bytes become U+FFFD.
+class Cp932Decoder
+{
+public:
+    Cp932Decoder();
+    QString decode(const QByteArray &bytes);
+    void reset();
+
+private:
+    QStringDecoder m_decoder;
+};
+
+} // namespace platform

@@ -1,0 +1,30 @@
+#include "processControl.h"
+
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+TerminateHandler &installedHandler()
+{
+    static TerminateHandler handler;
+    return handler;
+}
+
+} // namespace
+
+void setTerminateHandler(TerminateHandler handler)
+{
+    installedHandler() = std::move(handler);
+}
+
+void terminateProcess(int exitCode)
+{
+    if (installedHandler()) {
+        installedHandler()(exitCode);
+        return;
+    }
+    ::_exit(exitCode);
+}
+
+} // namespace platform

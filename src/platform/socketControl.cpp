@@ -1,0 +1,157 @@
+#include "socketControl.h"
+
+#include <QHostInfo>
+#include <QTcpSocket>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct ErrorReport
+{
+    qint16 number;
+    QString description;
+};
+
+ErrorReport reportFor(QAbstractSocket::SocketError error, const QString &detail)
+{
+    switch (error) {
+    case QAbstractSocket::HostNotFoundError:
+        return {SocketControl::sckHostNotFound, u"ホスト名からアドレスが得られません"_s};
+    case QAbstractSocket::ConnectionRefusedError:
+        return {SocketControl::sckConnectionRefused, u"接続が拒否されました"_s};
+    case QAbstractSocket::SocketTimeoutError:
+        return {SocketControl::sckTimedOut, u"接続がタイムアウトしました"_s};
+    case QAbstractSocket::NetworkError:
+        // Qt reports time-outs and unreachable hosts alike; only the OS text tells them apart.
+        if (detail.contains(u"timed out"_s, Qt::CaseInsensitive))
+            return {SocketControl::sckTimedOut, u"接続がタイムアウトしました"_s};
+        return {SocketControl::sckHostUnreachable, u"ホストに到達できません"_s};
+    default:
+        return {SocketControl::sckConnectAborted, u"接続が中断されました (%1)"_s.arg(detail)};
+    }
+}
+
+} // namespace
+
+SocketControl::SocketControl(QObject *parent)
+    : QObject(parent)
+    , m_socket(new QTcpSocket(this))
+{
+    connect(m_socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &SocketControl::onErrorOccurred);
+    connect(m_socket, &QTcpSocket::readyRead, this,
+            [this] { emit DataArrival(m_socket->bytesAvailable()); });
+}
+
+void SocketControl::Connect(const QString &host, const QString &port)
+{
+    Close();
+    ++m_attempt;
+    const QString trimmedHost = host.trimmed();
+    bool portOk = false;
+    const uint portNumber = port.trimmed().toUInt(&portOk);
+    if (trimmedHost.isEmpty()) {
+        raiseErrorLater(sckHostNotFound, u"接続先のホスト名がありません"_s);
+        return;
+    }
+    if (!portOk || portNumber == 0 || portNumber > 65535) {
+        raiseErrorLater(sckConnectAborted, u"ポート番号が正しくありません: %1"_s.arg(port));
+        return;
+    }
+    m_socket->connectToHost(trimmedHost, quint16(portNumber));
+}
+
+void SocketControl::Close()
+{
+    ++m_attempt;
+    m_peerClosed = false;
+    // abort() reports disconnected() synchronously; a close from this side is no event.
+    m_closingHere = true;
+    m_socket->abort();
+    m_closingHere = false;
+    m_decoder.reset();
+}
+
+bool SocketControl::SendData(const QString &text)
+{
+    if (State() != sckConnected)
+        return false;
+    m_socket->write(platform::encodeCp932(text));
+    // Put the line on the wire now, not at the next turn of the event loop: announcements are
+    // timed to the second and a handler may go on to pause or open a box.
+    m_socket->flush();
+    return true;
+}
+
+void SocketControl::GetData(QString &data)
+{
+    data = m_decoder.decode(m_socket->readAll());
+}
+
+int SocketControl::State() const
+{
+    if (m_peerClosed)
+        return sckClosing;
+    switch (m_socket->state()) {
+    case QAbstractSocket::HostLookupState:
+        return sckResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return sckConnecting;
+    case QAbstractSocket::ConnectedState:
+        return sckConnected;
+    case QAbstractSocket::ClosingState:
+        return sckClosing;
+    default:
+        return sckClosed;
+    }
+}
+
+QString SocketControl::LocalHostName() const
+{
+    const QString name = QHostInfo::localHostName();
+    return name.isEmpty() ? u"localhost"_s : name;
+}
+
+void SocketControl::onConnected()
+{
+    m_decoder.reset();
+    emit ConnectEvent();
+}
+
+void SocketControl::onDisconnected()
+{
+    if (m_closingHere)
+        return;
+    m_peerClosed = true;
+    // Qt may report the close from inside a write; the handlers expect it as an event of its
+    // own, after the unread bytes.
+    const quint64 attempt = m_attempt;
+    QTimer::singleShot(0, this, [this, attempt] {
+        if (attempt == m_attempt && m_socket->bytesAvailable() > 0)
+            emit DataArrival(m_socket->bytesAvailable());
+        if (attempt == m_attempt)
+            emit CloseEvent();
+    });
+}
+
+void SocketControl::onErrorOccurred(QAbstractSocket::SocketError error)
+{
+    // The peer's FIN or reset: disconnected() follows and becomes the Close event.
+    if (m_closingHere || error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    const ErrorReport report = reportFor(error, m_socket->errorString());
+    raiseErrorLater(report.number, report.description);
+}
+
+void SocketControl::raiseErrorLater(qint16 number, const QString &description)
+{
+    // Even an immediate failure is an event: the caller's remaining steps always run first.
+    const quint64 attempt = m_attempt;
+    QTimer::singleShot(0, this, [this, attempt, number, description] {
+        if (attempt == m_attempt)
+            emit Error(number, description);
+    });
+}

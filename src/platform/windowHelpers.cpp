@@ -1,0 +1,69 @@
+#include "windowHelpers.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QWidget>
+#include <QWindow>
+
+using namespace Qt::StringLiterals;
+
+namespace platform {
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+}
+
+void placeInTwips(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(twipsRect(left, top, width, height));
+}
+
+QColor systemColour(int index)
+{
+    switch (index) {
+    case COLOR_SCROLLBAR:
+        return QColor(0xC8, 0xC8, 0xC8);
+    case COLOR_MENU:
+        return QColor(0xF0, 0xF0, 0xF0);
+    default:
+        return QApplication::palette().color(QPalette::Base);
+    }
+}
+
+void setBackgroundColour(QWidget *widget, int systemColourIndex)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, systemColour(systemColourIndex));
+    widget->setPalette(palette);
+}
+
+QFont japaneseFont(qreal pointSize)
+{
+    QFont font;
+    font.setFamilies({u"MS PGothic"_s, u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s, u"Noto Sans CJK JP"_s});
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    icon.addFile(u":/icons/kestrion-16.png"_s, QSize(16, 16));
+    icon.addFile(u":/icons/kestrion-32.png"_s, QSize(32, 32));
+    return icon;
+}
+
+void setAlwaysOnTop(QWidget *window, bool onTop)
+{
+    const Qt::WindowFlags flags = onTop ? window->windowFlags() | Qt::WindowStaysOnTopHint
+                                        : window->windowFlags() & ~Qt::WindowStaysOnTopHint;
+    // setWindowFlags() would hide and recreate the window; tell the existing one instead, so it
+    // neither moves nor resizes.
+    window->overrideWindowFlags(flags);
+    if (QWindow *handle = window->windowHandle())
+        handle->setFlags(flags);
+}
+
+} // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QRect>
+
+class QWidget;
+
+namespace platform {
+
+// Layouts are written in twips, 15 to a pixel at 96 dpi; Qt's high-DPI scaling does the rest.
+constexpr int twipsToPixels(int twips)
+{
+    return (twips + 7) / 15;
+}
+QRect twipsRect(int left, int top, int width, int height);
+void placeInTwips(QWidget *widget, int left, int top, int width, int height);
+
+// The classic system colour indices the layout refers to.
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+QColor systemColour(int index);
+void setBackgroundColour(QWidget *widget, int systemColourIndex);
+
+// The Japanese UI face, with fallbacks that Debian ships.
+QFont japaneseFont(qreal pointSize);
+
+QIcon programIcon();
+
+void setAlwaysOnTop(QWidget *window, bool onTop);
+
+} // namespace platform

@@ -1,0 +1,189 @@
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "app/frmServerLog.h"
+#include "app/logView.h"
+#include "formHelpers.h"
+
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTime>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace basGeneral;
+
+class tst_logs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { form = std::make_unique<frmMain>(); }
+    void cleanup() { form.reset(); }
+
+    void timeStampIsTwentyFourHourWithoutDate_data()
+    {
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("stamp");
+        QTest::newRow("before midnight") << QTime(23, 59, 59) << u"23:59:59"_s;
+        QTest::newRow("midnight") << QTime(0, 0, 0) << u"00:00:00"_s;
+        QTest::newRow("single digits") << QTime(9, 5, 3) << u"09:05:03"_s;
+        QTest::newRow("afternoon") << QTime(13, 0, 0) << u"13:00:00"_s;
+    }
+    void timeStampIsTwentyFourHourWithoutDate()
+    {
+        QFETCH(QTime, time);
+        QFETCH(QString, stamp);
+        QCOMPARE(logTimeStamp(time), stamp);
+    }
+
+    void statusEntryIsLineBreakTimeAndText()
+    {
+        form->txtStatus->setLogText(QString());
+        AddStatusLog(u"[+] abc"_s);
+        AddStatusLog(QString());
+        AddStatusLog(u"one\r\ntwo"_s);
+        const QStringList lines = form->txtStatus->toPlainText().split(u'\n');
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[0].isEmpty());
+        static const QRegularExpression stamped(u"^\\d\\d:\\d\\d:\\d\\d"_s);
+        QVERIFY(lines[1].contains(stamped));
+        QCOMPARE(lines[1].mid(8), u"[+] abc"_s);
+        QCOMPARE(lines[2].size(), 8);
+        QCOMPARE(lines[3].mid(8), u"one"_s);
+        QCOMPARE(lines[4], u"two"_s);
+    }
+
+    void newestStatusEntryIsInView()
+    {
+        form->show();
+        for (int i = 0; i < 50; ++i)
+            AddStatusLog(u"[i] line %1"_s.arg(i));
+        QCOMPARE(form->txtStatus->textCursor().position(),
+                 form->txtStatus->document()->characterCount() - 1);
+        QVERIFY(form->txtStatus->verticalScrollBar()->value() > 0);
+    }
+
+    void serverLogLoadsHiddenOnTheFirstBlock()
+    {
+        frmServerLog &log = form->serverLog();
+        QVERIFY(!log.isLoaded());
+        AddServerLog(u":irc.test 001 Timer :Welcome\r\n"_s);
+        QVERIFY(log.isLoaded());
+        QVERIFY(!log.isVisible());
+        const QStringList lines = log.txtRec->toPlainText().split(u'\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].isEmpty());
+        QCOMPARE(lines[1].size(), 8);
+        QCOMPARE(lines[2], u":irc.test 001 Timer :Welcome"_s);
+        QVERIFY(lines[3].isEmpty());
+    }
+
+    void blockWithoutLineEndIsContinuedByTheNextStamp()
+    {
+        AddServerLog(u"partial"_s);
+        AddServerLog(u" rest\r\n"_s);
+        const QStringList lines = form->serverLog().txtRec->toPlainText().split(u'\n');
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[2], u"partial"_s);
+        QCOMPARE(lines[3].size(), 8);
+        QCOMPARE(lines[4], u" rest"_s);
+    }
+
+    void serverLogSurvivesCloseAndReopen()
+    {
+        AddServerLog(u"first\r\n"_s);
+        form->mnuServerLog_Click();
+        frmServerLog &log = form->serverLog();
+        QVERIFY(log.isVisible());
+        const QString text = log.txtRec->toPlainText();
+        log.close();
+        QVERIFY(!log.isLoaded());
+        AddServerLog(u"while closed\r\n"_s);
+        QVERIFY(!log.isVisible());
+        form->mnuServerLog_Click();
+        QVERIFY(log.txtRec->toPlainText().startsWith(text));
+        QVERIFY(log.txtRec->toPlainText().endsWith(u"while closed\n"_s));
+
+        log.close();
+        form->mnuServerLog_Click();
+        QCOMPARE(log.txtRec->textCursor().position(), 0);
+    }
+
+    void clearedServerLogShowsOnlyLaterBlocks()
+    {
+        AddServerLog(u"old\r\n"_s);
+        form->mnuServerLog_Click();
+        frmServerLog &log = form->serverLog();
+        QTest::mouseClick(log.cmdClearLog, Qt::LeftButton);
+        QVERIFY(log.txtRec->toPlainText().isEmpty());
+        log.close();
+        AddServerLog(u"new\r\n"_s);
+        form->mnuServerLog_Click();
+        QVERIFY(!log.txtRec->toPlainText().contains(u"old"_s));
+        QVERIFY(log.txtRec->toPlainText().contains(u"new"_s));
+    }
+
+    void lineBreaksCountOnceEvenWhenSplit_data()
+    {
+        QTest::addColumn<QStringList>("appends");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("CR LF") << QStringList{u"a\r\nb"_s} << u"a\nb"_s;
+        QTest::newRow("lone CR") << QStringList{u"a\rb"_s} << u"a\nb"_s;
+        QTest::newRow("lone LF") << QStringList{u"a\nb"_s} << u"a\nb"_s;
+        QTest::newRow("CR LF split") << QStringList{u"a\r"_s, u"\nb"_s} << u"a\nb"_s;
+        QTest::newRow("LF CR is two") << QStringList{u"a\n\rb"_s} << u"a\n\nb"_s;
+        QTest::newRow("CR then text") << QStringList{u"a\r"_s, u"b"_s} << u"a\nb"_s;
+    }
+    void lineBreaksCountOnceEvenWhenSplit()
+    {
+        QFETCH(QStringList, appends);
+        QFETCH(QString, shown);
+        LogView view;
+        for (const QString &text : appends)
+            view.appendEntry(text);
+        QCOMPARE(view.toPlainText(), shown);
+    }
+
+    void splitCrLfSurvivesAnUnload()
+    {
+        AddServerLog(u"a\r"_s);
+        form->serverLog().Unload();
+        form->serverLog().Load();
+        form->serverLog().txtRec->appendEntry(u"\nb"_s);
+        QVERIFY(form->serverLog().txtRec->toPlainText().endsWith(u"a\nb"_s));
+    }
+
+    void veryLongLineIsKeptInPieces()
+    {
+        LogView view;
+        const QString line(3 * LogView::maximumLineLength + 5, u'x');
+        view.appendEntry(u"ab"_s);
+        view.appendEntry(line);
+        const QStringList shown = view.toPlainText().split(u'\n');
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown[0].size(), LogView::maximumLineLength);
+        QCOMPARE(shown[3].size(), 7);
+        QCOMPARE(shown.join(QString()).size(), line.size() + 2);
+    }
+
+    void logKeepsItsNewestLines()
+    {
+        LogView view;
+        QString text;
+        for (int i = 0; i < LogView::maximumLines + 10; ++i)
+            text += u"\n%1"_s.arg(i);
+        view.appendEntry(text);
+        QCOMPARE(view.document()->blockCount(), LogView::maximumLines);
+        QCOMPARE(view.document()->lastBlock().text(), QString::number(LogView::maximumLines + 9));
+    }
+
+private:
+    std::unique_ptr<frmMain> form;
+};
+
+QTEST_MAIN(tst_logs)
+#include "tst_logs.moc"

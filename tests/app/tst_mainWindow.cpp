@@ -1,0 +1,292 @@
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "app/frmServerLog.h"
+#include "formHelpers.h"
+#include "loopbackServer.h"
+#include "messageBoxResponder.h"
+#include "platform/instanceLock.h"
+#include "platform/socketControl.h"
+#include "platform/windowHelpers.h"
+#include "terminationRecorder.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace platform;
+
+class tst_mainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        form = std::make_unique<frmMain>();
+        form->show();
+    }
+    void cleanup() { form.reset(); }
+
+    void startsIdleAndOffline()
+    {
+        QCOMPARE(form->windowTitle(), u"ケストリオン"_s);
+        QVERIFY(form->isRunningCopy());
+        QVERIFY(!form->tmrCountTime->isActive());
+        QCOMPARE(form->tmrCountTime->interval(), 0);
+        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QCOMPARE(form->cboMinutes->currentText(), u"20"_s);
+        QVERIFY(!form->cboMinutes->isEnabled());
+        QCOMPARE(form->cboMinutes->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
+        QCOMPARE(form->cmdCount->text(), u"開始"_s);
+        QVERIFY(!form->cmdCount->isEnabled());
+        QVERIFY(form->txtSend->text().isEmpty());
+        QVERIFY(!form->txtSend->isEnabled());
+        QCOMPARE(form->txtSend->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
+        QCOMPARE(form->txtStatus->palette().color(QPalette::Base), systemColour(COLOR_MENU));
+        QCOMPARE(statusEntries(*form), QStringList{u"[i] ケストリオン1.0.3 起動"_s});
+        QVERIFY(form->strChannel.isEmpty() && form->strServer.isEmpty());
+        QVERIFY(form->strNick.isEmpty() && form->strPort.isEmpty());
+        QVERIFY(!form->loggedIn());
+        QVERIFY(!form->blnStartWar);
+        for (QAction *setting : {form->mnuAlwaysOnTop, form->mnuRestTime, form->mnuStatus})
+            QVERIFY(!setting->isChecked());
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(form->windowFlags() & Qt::WindowStaysOnTopHint));
+        QCOMPARE(form->centralWidget()->height(), twipsToPixels(1005));
+    }
+
+    void menusReadAsLaidOut()
+    {
+        QCOMPARE(form->mnuServer->title(), u"サーバ"_s);
+        QCOMPARE(form->mnuSetting->title(), u"表示"_s);
+        QStringList captions;
+        for (QMenu *menu : {form->mnuServer, form->mnuSetting})
+            for (QAction *entry : menu->actions())
+                captions << entry->text();
+        QCOMPARE(captions,
+                 (QStringList{u"接続"_s, u"切断"_s, u"サーバログ"_s, u"終了"_s, u"常に前面へ"_s,
+                              u"残り時間表示"_s, u"ステータス"_s}));
+    }
+
+    void controlsStandWhereTheLayoutPutsThem_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("cmdCount") << u"cmdCount"_s << QRect(2640, 120, 1575, 495);
+        QTest::newRow("cboMinutes") << u"cboMinutes"_s << QRect(960, 180, 615, 300);
+        QTest::newRow("lblTimeLimit") << u"lblTimeLimit"_s << QRect(120, 240, 2175, 300);
+        QTest::newRow("txtSend") << u"txtSend"_s << QRect(0, 720, 4215, 285);
+        QTest::newRow("txtStatus") << u"txtStatus"_s << QRect(0, 1080, 4215, 1095);
+        QTest::newRow("cmdClearLog") << u"cmdClearLog"_s << QRect(2880, 2280, 1335, 375);
+    }
+    void controlsStandWhereTheLayoutPutsThem()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        auto *control = form->findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(),
+                 twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    }
+
+    void minutesBoxCoversTheLabelsWideBlanks()
+    {
+        QCOMPARE(form->lblTimeLimit->text(), u"計測時間　　　　　分"_s);
+        const QList<QObject *> siblings = form->centralWidget()->children();
+        QVERIFY(siblings.indexOf(form->cboMinutes) > siblings.indexOf(form->lblTimeLimit));
+        QCOMPARE(form->lblTimeLimit->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(form->lblTimeLimit->font().pointSizeF(), 9.75);
+    }
+
+    void tabOrderRunsFromChatInputToMinutes()
+    {
+        const QList<QWidget *> expected{form->txtSend, form->txtStatus, form->cmdCount,
+                                        form->cmdClearLog, form->cboMinutes};
+        QList<QWidget *> order{form->txtSend};
+        for (QWidget *w = form->txtSend->nextInFocusChain(); w != form->txtSend;
+             w = w->nextInFocusChain()) {
+            if (expected.contains(w))
+                order << w;
+        }
+        QCOMPARE(order, expected);
+    }
+
+    void secondCopyIsTurnedAway()
+    {
+        MessageBoxResponder responder;
+        TerminationRecorder termination;
+        frmMain second;
+        QCOMPARE(responder.boxes.size(), 1);
+        QCOMPARE(responder.boxes[0].prompt, u"既に起動されています。"_s);
+        QCOMPARE(responder.boxes[0].style, MB_OK);
+        QCOMPARE(responder.boxes[0].title, u"kestrion"_s);
+        QCOMPARE(termination.exitCodes.size(), 1);
+        QVERIFY(!second.isRunningCopy());
+        QVERIFY(second.txtStatus->toPlainText().isEmpty());
+        QCOMPARE(&basGeneral::mainForm(), form.get());
+        QCOMPARE(statusEntries(*form).size(), 1);
+    }
+
+    void lockOfAKilledCopyDoesNotBlock()
+    {
+        form.reset();
+        const pid_t child = fork();
+        if (child == 0) {
+            QLockFile lock(InstanceLock::lockFilePath());
+            lock.tryLock(0);
+            ::_exit(0);
+        }
+        ::waitpid(child, nullptr, 0);
+        QVERIFY(QFile::exists(InstanceLock::lockFilePath()));
+
+        MessageBoxResponder responder;
+        form = std::make_unique<frmMain>();
+        QVERIFY(form->isRunningCopy());
+        QVERIFY(responder.boxes.isEmpty());
+    }
+
+    void closingAsksOnlyWhileConnected_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("offline") << false << IDCANCEL << true;
+        QTest::newRow("connected, cancel") << true << IDCANCEL << false;
+        QTest::newRow("connected, OK") << true << IDOK << true;
+    }
+    void closingAsksOnlyWhileConnected()
+    {
+        QFETCH(bool, connected);
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        LoopbackServer server;
+        if (connected) {
+            form->Ws->Connect(u"127.0.0.1"_s, server.portText());
+            QVERIFY(server.waitForClient());
+            QTRY_COMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+        }
+        MessageBoxResponder responder;
+        responder.answers.enqueue(answer);
+
+        QCOMPARE(form->close(), closes);
+
+        QCOMPARE(responder.boxes.size(), connected ? 1 : 0);
+        if (connected) {
+            QCOMPARE(responder.boxes[0].prompt, u"現在接続中です。\r\n本当に終了しますか？"_s);
+            QCOMPARE(responder.boxes[0].style, 0x131);
+            QCOMPARE(form->Ws->State(), closes ? int(SocketControl::sckClosed)
+                                               : int(SocketControl::sckConnected));
+            if (closes)
+                QVERIFY(server.waitForClientGone());
+            QVERIFY(server.received().isEmpty());
+        }
+        QCOMPARE(form->isVisible(), !closes);
+    }
+
+    void closingWhileStillConnectingAsksNothing()
+    {
+        form->Ws->Connect(u"localhost"_s, u"6664"_s);
+        QVERIFY(form->Ws->State() != SocketControl::sckConnected);
+        MessageBoxResponder responder;
+        QVERIFY(form->close());
+        QVERIFY(responder.boxes.isEmpty());
+        QCOMPARE(form->Ws->State(), int(SocketControl::sckClosed));
+    }
+
+    void quitTakesTheSamePathAsTheCloseBox()
+    {
+        LoopbackServer server;
+        form->Ws->Connect(u"127.0.0.1"_s, server.portText());
+        QTRY_COMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+        MessageBoxResponder responder;
+        responder.answers.enqueue(IDCANCEL);
+        form->mnuQuit->trigger();
+        QCOMPARE(responder.boxes.size(), 1);
+        QVERIFY(form->isVisible());
+        form->mnuQuit->trigger();
+        QVERIFY(!form->isVisible());
+    }
+
+    void closingUnloadsTheServerLog()
+    {
+        form->mnuServerLog->trigger();
+        QVERIFY(form->serverLog().isVisible());
+        QVERIFY(form->close());
+        QVERIFY(!form->serverLog().isLoaded());
+        QVERIFY(!form->serverLog().isVisible());
+    }
+
+    void statusViewGrowsAndShrinksAtTheBottom()
+    {
+        const QRect compact = form->geometry();
+        form->mnuStatus->trigger();
+        QVERIFY(form->mnuStatus->isChecked());
+        QCOMPARE(form->centralWidget()->height(), twipsToPixels(2670));
+        QCOMPARE(form->width(), compact.width());
+        QCOMPARE(form->geometry().topLeft(), compact.topLeft());
+        form->mnuStatus->trigger();
+        QVERIFY(!form->mnuStatus->isChecked());
+        QCOMPARE(form->geometry(), compact);
+        QCOMPARE(form->centralWidget()->height(), twipsToPixels(1005));
+    }
+
+    void alwaysOnTopFollowsItsCheckMark()
+    {
+        form->mnuAlwaysOnTop->trigger();
+        QVERIFY(form->mnuAlwaysOnTop->isChecked());
+        QVERIFY(form->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(form->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(form->isVisible());
+        form->mnuAlwaysOnTop->trigger();
+        QVERIFY(!(form->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(!(form->windowHandle()->flags() & Qt::WindowStaysOnTopHint));
+    }
+
+    void clearingTheStatusLogAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("OK") << IDOK << true;
+        QTest::newRow("Cancel") << IDCANCEL << false;
+    }
+    void clearingTheStatusLogAsksFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, cleared);
+        MessageBoxResponder responder;
+        responder.answers.enqueue(answer);
+        QTest::mouseClick(form->cmdClearLog, Qt::LeftButton);
+        QCOMPARE(responder.boxes.size(), 1);
+        QCOMPARE(responder.boxes[0].prompt, u"ログをクリアしますか？"_s);
+        QCOMPARE(responder.boxes[0].style, 0x131);
+        QCOMPARE(responder.boxes[0].title, u"kestrion"_s);
+        QCOMPARE(form->txtStatus->toPlainText().isEmpty(), cleared);
+    }
+
+    void clearingAnEmptyLogStillAsks()
+    {
+        MessageBoxResponder responder;
+        form->cmdClearLog_Click();
+        form->cmdClearLog_Click();
+        QCOMPARE(responder.boxes.size(), 2);
+    }
+
+private:
+    std::unique_ptr<frmMain> form;
+};
+
+QTEST_MAIN(tst_mainWindow)
+#include "tst_mainWindow.moc"

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// Plays the IRC server on 127.0.0.1: takes one client at a time, keeps every byte it sends,
+// and sends scripted blocks back.
+class LoopbackServer
+{
+public:
+    LoopbackServer();
+    ~LoopbackServer();
+
+    quint16 port() const;
+    QString portText() const;
+
+    // Waits on the event loop until a client has connected.
+    bool waitForClient();
+    bool hasClient() const;
+    QTcpSocket *client() const { return m_client; }
+
+    // Everything received from the current client so far.
+    QByteArray received();
+    QList<QByteArray> receivedLines();
+    bool waitForReceived(const QByteArray &needle);
+    // True when the client has closed its end.
+    bool waitForClientGone();
+
+    void send(const QByteArray &block);
+    // An orderly close (FIN), or a reset (RST) that throws away unsent data.
+    void closeClient();
+    void resetClient();
+
+private:
+    QTcpServer m_server;
+    QTcpSocket *m_client = nullptr;
+    QByteArray m_received;
+};
