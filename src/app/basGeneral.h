@@ -23,6 +23,20 @@ void AddStatusLog(const QString &text);
 void AddServerLog(const QString &data);
 QString logTimeStamp(const QTime &time);
 
+// IRC output and chat input
+void SendLine(const QString &line);
+void JoinChannel();
+void SendPrivmsg(const QString &text);
+void SendNotice(const QString &text);
+void SendChatText(const QString &text);
+void EnableChatInput();
+QString chatHint();
+
+// Connect dialog presets
+void FillServerList();
+void FillPortList();
+void FillChannelList();
+
 // Minutes selector
 void FillMinutesList();
 void EnableMinutes();

@@ -2,6 +2,7 @@
 
 #include "basGeneral.h"
 #include "frmServerLog.h"
+#include "irc/frmConnect.h"
 #include "logView.h"
 #include "platform/messageBox.h"
 #include "platform/processControl.h"
@@ -12,7 +13,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -65,6 +66,7 @@ frmMain::frmMain(QWidget *parent)
 
 frmMain::~frmMain()
 {
+    delete m_connectDialog;
     if (m_runningCopy)
         setMainForm(nullptr);
 }
@@ -148,6 +150,7 @@ void frmMain::createMenus()
     for (QAction *setting : {mnuAlwaysOnTop, mnuRestTime, mnuStatus})
         setting->setCheckable(true);
 
+    connect(mnuConnect, &QAction::triggered, this, &frmMain::mnuConnect_Click);
     connect(mnuServerLog, &QAction::triggered, this, &frmMain::mnuServerLog_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);
@@ -163,6 +166,16 @@ void frmMain::setClientHeightInTwips(int twips)
 frmServerLog &frmMain::serverLog()
 {
     return *m_serverLog;
+}
+
+frmConnect &frmMain::connectDialog()
+{
+    if (!m_connectDialog) {
+        m_connectDialog = new frmConnect;
+        connect(m_connectDialog, &frmConnect::unloaded, this, [this] { m_connectDialog = nullptr; });
+        m_connectDialog->Form_Load();
+    }
+    return *m_connectDialog;
 }
 
 void frmMain::Form_Load()
@@ -210,6 +223,9 @@ void frmMain::Form_Unload(qint16 &Cancel)
     }
     Ws->Close();
     serverLog().Unload();
+    // A dialog held hidden for a nickname suggestion must not outlive the program.
+    delete m_connectDialog;
+    m_connectDialog = nullptr;
     StopTickTimer();
 }
 
@@ -241,11 +257,16 @@ void frmMain::cmdClearLog_Click()
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == cboMinutes && event->type() == QEvent::FocusOut) {
-        // Opening the list or switching to another window is no loss of focus to the user.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-            cboMinutes_LostFocus();
+    if (watched == cboMinutes && isLossOfFocus(event))
+        cboMinutes_LostFocus();
+    if (watched == txtSend && isGainOfFocus(event))
+        txtSend_GotFocus();
+    if (watched == txtSend && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            qint16 KeyAscii = 13;
+            txtSend_KeyPress(KeyAscii);
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -16,6 +16,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class SocketControl;
+class frmConnect;
 class frmServerLog;
 
 // The program's start-up window: it lives as long as the process and owns the state that
@@ -60,6 +61,9 @@ public:
 
     // The single server-log window; its object lives as long as this window.
     frmServerLog &serverLog();
+    // The connect dialog, loaded hidden if it is not loaded yet.
+    frmConnect &connectDialog();
+    bool isConnectDialogLoaded() const { return m_connectDialog != nullptr; }
 
     // Application shell
     void Form_Load();
@@ -69,6 +73,11 @@ public:
     void mnuAlwaysOnTop_Click();
     void mnuStatus_Click();
     void cmdClearLog_Click();
+
+    // IRC client
+    void mnuConnect_Click();
+    void txtSend_KeyPress(qint16 &KeyAscii);
+    void txtSend_GotFocus();
 
     // Measurement timer
     void cboMinutes_LostFocus();
@@ -91,4 +100,5 @@ private:
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;
     std::unique_ptr<frmServerLog> m_serverLog;
+    frmConnect *m_connectDialog = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "windowHelpers.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QPalette>
 #include <QWidget>
 #include <QWindow>
@@ -64,6 +65,26 @@ void setAlwaysOnTop(QWidget *window, bool onTop)
     window->overrideWindowFlags(flags);
     if (QWindow *handle = window->windowHandle())
         handle->setFlags(flags);
+}
+
+namespace {
+
+bool isChangeOfControl(const QEvent *event)
+{
+    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
+    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+}
+
+} // namespace
+
+bool isLossOfFocus(const QEvent *event)
+{
+    return event->type() == QEvent::FocusOut && isChangeOfControl(event);
+}
+
+bool isGainOfFocus(const QEvent *event)
+{
+    return event->type() == QEvent::FocusIn && isChangeOfControl(event);
 }
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QRect>
 
+class QEvent;
 class QWidget;
 
 namespace platform {
@@ -30,5 +31,10 @@ QFont japaneseFont(qreal pointSize);
 QIcon programIcon();
 
 void setAlwaysOnTop(QWidget *window, bool onTop);
+
+// A focus change the user made between the controls of one window. Opening a drop-down list
+// or switching to another window moves Qt's focus too, but is no change of control.
+bool isLossOfFocus(const QEvent *event);
+bool isGainOfFocus(const QEvent *event);
 
 } // namespace platform

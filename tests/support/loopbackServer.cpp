@@ -5,9 +5,12 @@
 
 #include <sys/socket.h>
 
-LoopbackServer::LoopbackServer()
+LoopbackServer::LoopbackServer(const QList<quint16> &candidatePorts)
 {
-    m_server.listen(QHostAddress::LocalHost, 0);
+    for (quint16 port : candidatePorts) {
+        if (m_server.listen(QHostAddress::LocalHost, port))
+            break;
+    }
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
         QTcpSocket *next = m_server.nextPendingConnection();
         if (!next)

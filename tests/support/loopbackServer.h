@@ -11,8 +11,11 @@ class QTcpSocket;
 class LoopbackServer
 {
 public:
-    LoopbackServer();
+    // Listens on a free port, or on the first free one of the candidates.
+    explicit LoopbackServer(const QList<quint16> &candidatePorts = {0});
     ~LoopbackServer();
+
+    bool isListening() const { return m_server.isListening(); }
 
     quint16 port() const;
     QString portText() const;

@@ -1,0 +1,94 @@
+#include "connectPresets.h"
+
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "frmConnect.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace connectPresets {
+
+QStringList serverHosts()
+{
+    return {u"irc.ircnet.ne.jp"_s,      u"irc.media.kyoto-u.ac.jp"_s, u"irc.huie.hokudai.ac.jp"_s,
+            u"irc.tokyo.wide.ad.jp"_s,  u"irc.fujisawa.wide.ad.jp"_s, u"irc.nara.wide.ad.jp"_s,
+            u"open.ircnet.net"_s,       u"irc.ircnet.com"_s,          u"localhost"_s};
+}
+
+QString defaultHost()
+{
+    return serverHosts().constFirst();
+}
+
+QStringList ports()
+{
+    QStringList list;
+    for (int port = 6660; port <= 6669; ++port)
+        list << QString::number(port);
+    return list;
+}
+
+QString defaultPort()
+{
+    return u"6664"_s;
+}
+
+QStringList channels()
+{
+    return {u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s, u"#Prenn_Velmor"_s,
+            u"#Durmast_Test"_s};
+}
+
+QString defaultChannel()
+{
+    return channels().constFirst();
+}
+
+QString initialNick()
+{
+    return u"Timer"_s;
+}
+
+QString fallbackNick()
+{
+    return u"Ruvu"_s;
+}
+
+} // namespace connectPresets
+
+namespace basGeneral {
+namespace {
+
+void fill(QComboBox *box, const QStringList &entries, const QString &text)
+{
+    box->clear();
+    box->addItems(entries);
+    box->setCurrentText(text);
+    // Show a long preset from its beginning.
+    if (QLineEdit *edit = box->lineEdit())
+        edit->setCursorPosition(0);
+}
+
+} // namespace
+
+void FillServerList()
+{
+    fill(mainForm().connectDialog().cboServer, connectPresets::serverHosts(),
+         connectPresets::defaultHost());
+}
+
+void FillPortList()
+{
+    fill(mainForm().connectDialog().cboPort, connectPresets::ports(), connectPresets::defaultPort());
+}
+
+void FillChannelList()
+{
+    fill(mainForm().connectDialog().cboChannel, connectPresets::channels(),
+         connectPresets::defaultChannel());
+}
+
+} // namespace basGeneral

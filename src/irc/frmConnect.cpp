@@ -1,0 +1,195 @@
+#include "frmConnect.h"
+
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "channelName.h"
+#include "connectPresets.h"
+#include "platform/socketControl.h"
+#include "platform/windowHelpers.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+using namespace platform;
+using namespace basGeneral;
+
+namespace {
+
+QLabel *makeLabel(const QString &text, QWidget *parent, int left, int top, int width, int height)
+{
+    auto *label = new QLabel(text, parent);
+    placeInTwips(label, left, top, width, height);
+    return label;
+}
+
+QComboBox *makeCombo(bool editable, QWidget *parent, int left, int top, int width, int height)
+{
+    auto *box = new QComboBox(parent);
+    box->setEditable(editable);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    placeInTwips(box, left, top, width, height);
+    return box;
+}
+
+QPushButton *makeButton(const QString &text, QWidget *parent, int left, int top)
+{
+    auto *button = new QPushButton(text, parent);
+    // Enter presses the button that has the focus.
+    button->setAutoDefault(true);
+    button->setDefault(false);
+    placeInTwips(button, left, top, 1335, 375);
+    return button;
+}
+
+} // namespace
+
+frmConnect::frmConnect()
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+{
+    setObjectName(u"frmConnect"_s);
+    setWindowTitle(u"IRCサーバ接続"_s);
+    setWindowIcon(programIcon());
+    setFont(japaneseFont(9));
+    setModal(true);
+    setFixedSize(twipsToPixels(4410), twipsToPixels(1560));
+    // The window's own top-left corner, frame included, at the screen's.
+    move(0, 0);
+
+    lblServer = makeLabel(u"接続サーバ"_s, this, 120, 160, 1335, 255);
+    cboServer = makeCombo(true, this, 1080, 120, 1815, 300);
+    lblPort = makeLabel(u"ポート"_s, this, 3000, 165, 495, 255);
+    cboPort = makeCombo(false, this, 3480, 120, 855, 300);
+    lblNick = makeLabel(u"ニックネーム"_s, this, 120, 525, 1335, 255);
+    txtNick = new QLineEdit(connectPresets::initialNick(), this);
+    placeInTwips(txtNick, 1200, 480, 975, 270);
+    lblChannel = makeLabel(u"#ch"_s, this, 2280, 525, 495, 255);
+    cboChannel = makeCombo(true, this, 2640, 480, 1695, 300);
+    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1080);
+    cmdConnect = makeButton(u"接続"_s, this, 2640, 1080);
+
+    const std::pair<QWidget *, const char16_t *> names[] = {
+        {lblServer, u"lblServer"}, {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
+        {cboPort, u"cboPort"},     {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
+        {lblChannel, u"lblChannel"}, {cboChannel, u"cboChannel"}, {cmdCancel, u"cmdCancel"},
+        {cmdConnect, u"cmdConnect"}};
+    for (const auto &[widget, name] : names)
+        widget->setObjectName(QString::fromUtf16(name));
+
+    setTabOrder(cmdConnect, cmdCancel);
+    setTabOrder(cmdCancel, txtNick);
+    setTabOrder(txtNick, cboServer);
+    setTabOrder(cboServer, cboPort);
+    setTabOrder(cboPort, cboChannel);
+
+    for (QWidget *box : {static_cast<QWidget *>(cboServer), static_cast<QWidget *>(txtNick),
+                         static_cast<QWidget *>(cboChannel)})
+        box->installEventFilter(this);
+    connect(cmdConnect, &QPushButton::clicked, this, &frmConnect::cmdConnect_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmConnect::cmdCancel_Click);
+}
+
+void frmConnect::Form_Load()
+{
+    FillServerList();
+    FillPortList();
+    FillChannelList();
+}
+
+void frmConnect::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    cmdConnect->setFocus();
+}
+
+void frmConnect::cboServer_LostFocus()
+{
+    if (cboServer->currentText().isEmpty())
+        cboServer->setEditText(connectPresets::defaultHost());
+}
+
+void frmConnect::txtNick_LostFocus()
+{
+    if (txtNick->text().isEmpty())
+        txtNick->setText(connectPresets::fallbackNick());
+}
+
+void frmConnect::cboChannel_LostFocus()
+{
+    if (cboChannel->currentText().isEmpty())
+        cboChannel->setEditText(connectPresets::defaultChannel());
+}
+
+void frmConnect::cmdConnect_Click()
+{
+    frmMain &main = mainForm();
+    main.Ws->Close();
+    cboChannel->setEditText(normaliseChannel(cboChannel->currentText()));
+    main.strChannel = cboChannel->currentText();
+    main.strServer = cboServer->currentText();
+    main.strNick = txtNick->text();
+    main.strPort = cboPort->currentText();
+    AddStatusLog(u"[+] "_s + main.strServer + u"に接続を試みます"_s);
+    main.Ws->Connect(main.strServer, main.strPort);
+    Unload();
+    main.mnuConnect->setEnabled(false);
+}
+
+void frmConnect::cmdCancel_Click()
+{
+    Unload();
+}
+
+void frmConnect::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    emit unloaded();
+    done(QDialog::Rejected);
+    deleteLater();
+}
+
+void frmConnect::closeEvent(QCloseEvent *event)
+{
+    Unload();
+    event->accept();
+}
+
+void frmConnect::keyPressEvent(QKeyEvent *event)
+{
+    // The dialog has no default and no cancel button: a focused button takes Enter itself,
+    // and Enter elsewhere or Escape means nothing.
+    const int key = event->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool frmConnect::eventFilter(QObject *watched, QEvent *event)
+{
+    if (isLossOfFocus(event)) {
+        if (watched == cboServer)
+            cboServer_LostFocus();
+        else if (watched == txtNick)
+            txtNick_LostFocus();
+        else if (watched == cboChannel)
+            cboChannel_LostFocus();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmMain::mnuConnect_Click()
+{
+    QPointer<frmConnect> dialog = &connectDialog();
+    dialog->exec();
+}

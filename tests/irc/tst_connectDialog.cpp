@@ -1,0 +1,287 @@
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "formHelpers.h"
+#include "irc/channelName.h"
+#include "irc/frmConnect.h"
+#include "loopbackServer.h"
+#include "platform/socketControl.h"
+#include "platform/windowHelpers.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+} // namespace
+
+class tst_connectDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { form = std::make_unique<frmMain>(); }
+    void cleanup() { form.reset(); }
+
+    void channelNamesGetOneLeadingHash_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("plain") << u"abc"_s << u"#abc"_s;
+        QTest::newRow("one hash") << u"#abc"_s << u"#abc"_s;
+        QTest::newRow("two hashes") << u"##abc"_s << u"#abc"_s;
+        QTest::newRow("inner hashes") << u"a#b#c"_s << u"#abc"_s;
+        QTest::newRow("hash alone") << u"#"_s << u"#"_s;
+        QTest::newRow("blanks kept") << u" a b "_s << u"# a b "_s;
+    }
+    void channelNamesGetOneLeadingHash()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QCOMPARE(normaliseChannel(typed), stored);
+
+        frmConnect &dialog = form->connectDialog();
+        dialog.cboServer->setEditText(u"localhost"_s);
+        dialog.cboChannel->setEditText(typed);
+        dialog.cmdConnect_Click();
+        QCOMPARE(form->strChannel, stored);
+        form->Ws->Close();
+    }
+
+    void loadsItsPresets()
+    {
+        frmConnect &dialog = form->connectDialog();
+        QCOMPARE(itemsOf(dialog.cboServer).size(), 9);
+        QCOMPARE(itemsOf(dialog.cboServer).constFirst(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(itemsOf(dialog.cboServer).constLast(), u"localhost"_s);
+        QCOMPARE(dialog.cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(itemsOf(dialog.cboPort),
+                 (QStringList{u"6660"_s, u"6661"_s, u"6662"_s, u"6663"_s, u"6664"_s, u"6665"_s,
+                              u"6666"_s, u"6667"_s, u"6668"_s, u"6669"_s}));
+        QCOMPARE(dialog.cboPort->currentText(), u"6664"_s);
+        QVERIFY(!dialog.cboPort->isEditable());
+        QCOMPARE(itemsOf(dialog.cboChannel),
+                 (QStringList{u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s,
+                              u"#Prenn_Velmor"_s, u"#Durmast_Test"_s}));
+        QCOMPARE(dialog.cboChannel->currentText(), u"#Durmast_Velmor"_s);
+        QCOMPARE(dialog.txtNick->text(), u"Timer"_s);
+        QCOMPARE(dialog.windowTitle(), u"IRCサーバ接続"_s);
+    }
+
+    void controlsStandWhereTheLayoutPutsThem_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("lblServer") << u"lblServer"_s << QRect(120, 160, 1335, 255);
+        QTest::newRow("cboServer") << u"cboServer"_s << QRect(1080, 120, 1815, 300);
+        QTest::newRow("lblPort") << u"lblPort"_s << QRect(3000, 165, 495, 255);
+        QTest::newRow("cboPort") << u"cboPort"_s << QRect(3480, 120, 855, 300);
+        QTest::newRow("lblNick") << u"lblNick"_s << QRect(120, 525, 1335, 255);
+        QTest::newRow("txtNick") << u"txtNick"_s << QRect(1200, 480, 975, 270);
+        QTest::newRow("lblChannel") << u"lblChannel"_s << QRect(2280, 525, 495, 255);
+        QTest::newRow("cboChannel") << u"cboChannel"_s << QRect(2640, 480, 1695, 300);
+        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 1080, 1335, 375);
+        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 1080, 1335, 375);
+    }
+    void controlsStandWhereTheLayoutPutsThem()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        auto *control = form->connectDialog().findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(),
+                 platform::twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    }
+
+    void emptiedBoxesGetTheirFallbacks_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("server") << u"cboServer"_s << QString() << u"irc.ircnet.ne.jp"_s;
+        QTest::newRow("nickname") << u"txtNick"_s << QString() << u"Ruvu"_s;
+        QTest::newRow("channel") << u"cboChannel"_s << QString() << u"#Durmast_Velmor"_s;
+        QTest::newRow("blank nickname stays") << u"txtNick"_s << u"  "_s << u"  "_s;
+        QTest::newRow("blank server stays") << u"cboServer"_s << u" "_s << u" "_s;
+    }
+    void emptiedBoxesGetTheirFallbacks()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, after);
+        frmConnect &dialog = form->connectDialog();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto *control = dialog.findChild<QWidget *>(box);
+        control->setFocus(Qt::TabFocusReason);
+        if (auto *line = qobject_cast<QLineEdit *>(control))
+            line->setText(typed);
+        else
+            qobject_cast<QComboBox *>(control)->setEditText(typed);
+        dialog.cboPort->setFocus(Qt::TabFocusReason);
+        const QString shown = box == u"txtNick"_s ? dialog.txtNick->text()
+                                                  : qobject_cast<QComboBox *>(control)->currentText();
+        QCOMPARE(shown, after);
+        dialog.cmdCancel_Click();
+    }
+
+    void connectingWithTheDefaults()
+    {
+        whileDialogShown([](frmConnect &dialog) {
+            QCOMPARE(dialog.focusWidget(), dialog.cmdConnect);
+            QTest::keyClick(dialog.cmdConnect, Qt::Key_Space);
+        });
+        QCOMPARE(form->strServer, u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(form->strPort, u"6664"_s);
+        QCOMPARE(form->strNick, u"Timer"_s);
+        QCOMPARE(form->strChannel, u"#Durmast_Velmor"_s);
+        QCOMPARE(statusEntries(*form).constLast(), u"[+] irc.ircnet.ne.jpに接続を試みます"_s);
+        QVERIFY(!form->mnuConnect->isEnabled());
+        QVERIFY(form->Ws->State() == SocketControl::sckResolvingHost
+                || form->Ws->State() == SocketControl::sckConnecting);
+        QTRY_VERIFY(!form->isConnectDialogLoaded());
+        form->Ws->Close();
+    }
+
+    void connectingUsesTheTrimmedHostAndKeepsTheTypedText()
+    {
+        LoopbackServer server({6660, 6661, 6662, 6663, 6664, 6665, 6666, 6667, 6668, 6669});
+        QVERIFY(server.isListening());
+        frmConnect &dialog = form->connectDialog();
+        dialog.cboServer->setEditText(u"  127.0.0.1 "_s);
+        dialog.cboPort->setCurrentText(server.portText());
+        dialog.txtNick->setText(u" Nick "_s);
+        dialog.cmdConnect_Click();
+        QVERIFY(server.waitForClient());
+        QCOMPARE(form->strServer, u"  127.0.0.1 "_s);
+        QCOMPARE(form->strNick, u" Nick "_s);
+        QCOMPARE(form->strPort, server.portText());
+        QCOMPARE(statusEntries(*form).constLast(), u"[+]   127.0.0.1 に接続を試みます"_s);
+    }
+
+    void emptyHostFailsLaterWithoutEndingTheProgram()
+    {
+        frmConnect &dialog = form->connectDialog();
+        dialog.cboServer->setEditText(u"   "_s);
+        QSignalSpy errors(form->Ws, &SocketControl::Error);
+        dialog.cmdConnect_Click();
+        QVERIFY(!form->mnuConnect->isEnabled());
+        QVERIFY(errors.wait());
+        QCOMPARE(errors[0][0].value<qint16>(), qint16(11004));
+    }
+
+    void cancelChangesNothing_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("cancel button") << false;
+        QTest::newRow("close box") << true;
+    }
+    void cancelChangesNothing()
+    {
+        QFETCH(bool, closeBox);
+        form->strServer = u"kept"_s;
+        const QString logBefore = form->txtStatus->toPlainText();
+        whileDialogShown([closeBox](frmConnect &dialog) {
+            dialog.cboServer->setEditText(u"other"_s);
+            if (closeBox)
+                dialog.close();
+            else
+                QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+        });
+        QCOMPARE(form->strServer, u"kept"_s);
+        QCOMPARE(form->txtStatus->toPlainText(), logBefore);
+        QVERIFY(form->mnuConnect->isEnabled());
+        QCOMPARE(form->Ws->State(), int(SocketControl::sckClosed));
+        QTRY_VERIFY(!form->isConnectDialogLoaded());
+    }
+
+    void escapeAndEnterInATextBoxDoNothing()
+    {
+        bool stillOpen = false;
+        whileDialogShown([&stillOpen](frmConnect &dialog) {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            dialog.txtNick->setFocus();
+            QTest::keyClick(dialog.txtNick, Qt::Key_Return);
+            stillOpen = dialog.isVisible();
+            dialog.cmdCancel_Click();
+        });
+        QVERIFY(stillOpen);
+        QVERIFY(form->strServer.isEmpty());
+    }
+
+    void eachOpeningStartsFromThePresetsButASuggestionSurvives()
+    {
+        form->connectDialog().txtNick->setText(u"Timer_"_s);
+        form->connectDialog().cboChannel->setEditText(u"#changed"_s);
+        QString nick;
+        QString channel;
+        whileDialogShown([&](frmConnect &dialog) {
+            nick = dialog.txtNick->text();
+            dialog.cboServer->setEditText(u"changed"_s);
+            dialog.cmdCancel_Click();
+        });
+        QCOMPARE(nick, u"Timer_"_s);
+        QTRY_VERIFY(!form->isConnectDialogLoaded());
+        QString server;
+        whileDialogShown([&](frmConnect &dialog) {
+            nick = dialog.txtNick->text();
+            server = dialog.cboServer->currentText();
+            channel = dialog.cboChannel->currentText();
+            dialog.cmdCancel_Click();
+        });
+        QCOMPARE(nick, u"Timer"_s);
+        QCOMPARE(server, u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(channel, u"#Durmast_Velmor"_s);
+    }
+
+    void hiddenDialogDoesNotOutliveTheMainWindow()
+    {
+        QPointer<frmConnect> dialog = &form->connectDialog();
+        QVERIFY(form->close());
+        QVERIFY(dialog.isNull());
+    }
+
+private:
+    // Opens the dialog from the menu as the user does, and acts inside its modal loop.
+    void whileDialogShown(const std::function<void(frmConnect &)> &act)
+    {
+        bool acted = false;
+        QTimer::singleShot(0, this, [&] {
+            // Whatever fails inside, the modal loop must end.
+            const auto closeDialog = qScopeGuard([this] {
+                if (form->isConnectDialogLoaded())
+                    form->connectDialog().Unload();
+            });
+            QTRY_VERIFY(form->isConnectDialogLoaded() && form->connectDialog().isVisible());
+            act(form->connectDialog());
+            acted = true;
+        });
+        form->mnuConnect->trigger();
+        QVERIFY(acted);
+    }
+
+    std::unique_ptr<frmMain> form;
+};
+
+QTEST_MAIN(tst_connectDialog)
+#include "tst_connectDialog.moc"

@@ -1,0 +1,223 @@
+#include "loopbackServer.h"
+#include "platform/cp932.h"
+#include "platform/socketControl.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_socketControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void encodesAsCodePage932_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII") << u"PRIVMSG #x :abc"_s << QByteArray("PRIVMSG #x :abc");
+        QTest::newRow("start mark") << u"開始＠"_s << QByteArray::fromHex("8a4a8e6e8197");
+        QTest::newRow("wave dash") << u"～"_s << QByteArray::fromHex("8160");
+        QTest::newRow("circled one") << u"①"_s << QByteArray::fromHex("8740");
+        QTest::newRow("half-width kana") << u"ｶ"_s << QByteArray::fromHex("b6");
+        QTest::newRow("euro sign") << u"a€b"_s << QByteArray("a?b");
+        QTest::newRow("emoji") << u"x😀y"_s << QByteArray("x?y");
+        QTest::newRow("hangul among kanji") << u"日한本"_s << QByteArray::fromHex("93fa3f967b");
+    }
+    void encodesAsCodePage932()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(platform::encodeCp932(text), bytes);
+    }
+
+    void decodesSplitCharactersWhole()
+    {
+        platform::Cp932Decoder decoder;
+        const QByteArray bytes = QByteArray::fromHex("8a4a8e6e8197");
+        QString joined;
+        for (char byte : bytes)
+            joined += decoder.decode(QByteArray(1, byte));
+        QCOMPARE(joined, u"開始＠"_s);
+    }
+
+    void invalidBytesBecomeReplacementCharacters()
+    {
+        platform::Cp932Decoder decoder;
+        const QString text = decoder.decode(QByteArray("a\xff" "b\x80", 4));
+        QCOMPARE(text, u"a\uFFFDb\uFFFD"_s);
+        QCOMPARE(decoder.decode(QByteArray("c")), u"c"_s);
+    }
+
+    void stateFollowsTheConnection()
+    {
+        LoopbackServer server;
+        SocketControl socket;
+        QCOMPARE(socket.State(), int(SocketControl::sckClosed));
+        QSignalSpy connected(&socket, &SocketControl::ConnectEvent);
+        socket.Connect(u"  127.0.0.1 "_s, u" "_s + server.portText() + u" "_s);
+        QVERIFY(socket.State() == SocketControl::sckConnecting
+                || socket.State() == SocketControl::sckResolvingHost);
+        QVERIFY(connected.wait());
+        QCOMPARE(socket.State(), int(SocketControl::sckConnected));
+        socket.Close();
+        QCOMPARE(socket.State(), int(SocketControl::sckClosed));
+        socket.Close();
+        QCOMPARE(socket.State(), int(SocketControl::sckClosed));
+    }
+
+    void ownCloseRaisesNoEvent()
+    {
+        LoopbackServer server;
+        SocketControl socket;
+        QSignalSpy closed(&socket, &SocketControl::CloseEvent);
+        QSignalSpy errors(&socket, &SocketControl::Error);
+        socket.Connect(u"127.0.0.1"_s, server.portText());
+        QTRY_COMPARE(socket.State(), int(SocketControl::sckConnected));
+        socket.Close();
+        QVERIFY(server.waitForClientGone());
+        QTest::qWait(50);
+        QCOMPARE(closed.size(), 0);
+        QCOMPARE(errors.size(), 0);
+    }
+
+    void remoteCloseIsACloseEventAfterTheLastData_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("orderly close") << false;
+        QTest::newRow("reset") << true;
+    }
+    void remoteCloseIsACloseEventAfterTheLastData()
+    {
+        QFETCH(bool, reset);
+        LoopbackServer server;
+        SocketControl socket;
+        QStringList events;
+        QString received;
+        connect(&socket, &SocketControl::DataArrival, this, [&] {
+            QString block;
+            socket.GetData(block);
+            received += block;
+            events << u"data"_s;
+        });
+        connect(&socket, &SocketControl::CloseEvent, this, [&] { events << u"close"_s; });
+        connect(&socket, &SocketControl::Error, this, [&] { events << u"error"_s; });
+        socket.Connect(u"127.0.0.1"_s, server.portText());
+        QVERIFY(server.waitForClient());
+        QTRY_COMPARE(socket.State(), int(SocketControl::sckConnected));
+        server.send("last words\r\n");
+        QTRY_COMPARE(received, u"last words\r\n"_s);
+        if (reset)
+            server.resetClient();
+        else
+            server.closeClient();
+        QTRY_VERIFY(events.contains(u"close"_s));
+        QCOMPARE(events.last(), u"close"_s);
+        QVERIFY(!events.contains(u"error"_s));
+        QVERIFY(socket.State() != SocketControl::sckConnected);
+        QVERIFY(!socket.SendData(u"PING\r\n"_s));
+    }
+
+    void unreadBytesArriveBeforeTheClose()
+    {
+        LoopbackServer server;
+        SocketControl socket;
+        QString received;
+        bool closedAfterData = false;
+        connect(&socket, &SocketControl::DataArrival, this, [&] {
+            QString block;
+            socket.GetData(block);
+            received += block;
+        });
+        connect(&socket, &SocketControl::CloseEvent, this,
+                [&] { closedAfterData = received == u"bye\r\n"_s; });
+        socket.Connect(u"127.0.0.1"_s, server.portText());
+        QVERIFY(server.waitForClient());
+        QTRY_COMPARE(socket.State(), int(SocketControl::sckConnected));
+        server.send("bye\r\n");
+        server.closeClient();
+        QTRY_VERIFY(closedAfterData);
+    }
+
+    void failuresArriveLaterAsErrorEvents_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("number");
+        QTest::newRow("empty host") << QString() << u"6664"_s << 11004;
+        QTest::newRow("blank host") << u"   "_s << u"6664"_s << 11004;
+        QTest::newRow("refused") << u"127.0.0.1"_s << u"1"_s << 10061;
+        QTest::newRow("bad port") << u"127.0.0.1"_s << u"http"_s << 10053;
+    }
+    void failuresArriveLaterAsErrorEvents()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(int, number);
+        SocketControl socket;
+        QSignalSpy errors(&socket, &SocketControl::Error);
+        socket.Connect(host, port);
+        QCOMPARE(errors.size(), 0);
+        QVERIFY(errors.wait());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors[0][0].value<qint16>(), qint16(number));
+        QVERIFY(!errors[0][1].toString().isEmpty());
+    }
+
+    void errorOfAnAbandonedAttemptIsDropped()
+    {
+        SocketControl socket;
+        QSignalSpy errors(&socket, &SocketControl::Error);
+        socket.Connect(QString(), u"6664"_s);
+        socket.Close();
+        QVERIFY(!errors.wait(100));
+    }
+
+    void sendingWithoutConnectionSendsNothing()
+    {
+        SocketControl socket;
+        QVERIFY(!socket.SendData(u"NICK x\r\n"_s));
+    }
+
+    void charactersSplitAcrossReadsArriveWhole()
+    {
+        LoopbackServer server;
+        SocketControl socket;
+        QString received;
+        connect(&socket, &SocketControl::DataArrival, this, [&] {
+            QString block;
+            socket.GetData(block);
+            received += block;
+        });
+        socket.Connect(u"127.0.0.1"_s, server.portText());
+        QVERIFY(server.waitForClient());
+        QTRY_COMPARE(socket.State(), int(SocketControl::sckConnected));
+        server.send(QByteArray::fromHex("8a"));
+        QTest::qWait(50);
+        server.send(QByteArray::fromHex("4a8e"));
+        QTest::qWait(50);
+        server.send(QByteArray::fromHex("6e"));
+        QTRY_COMPARE(received, u"開始"_s);
+    }
+
+    void sendsTextAsItsBytes()
+    {
+        LoopbackServer server;
+        SocketControl socket;
+        socket.Connect(u"127.0.0.1"_s, server.portText());
+        QVERIFY(server.waitForClient());
+        QTRY_COMPARE(socket.State(), int(SocketControl::sckConnected));
+        QVERIFY(socket.SendData(u"PRIVMSG #x :開始＠\r\n"_s));
+        QVERIFY(server.waitForReceived("\r\n"));
+        QCOMPARE(server.received(), QByteArray("PRIVMSG #x :\x8a\x4a\x8e\x6e\x81\x97\r\n"));
+    }
+
+    void localHostNameIsNeverEmpty()
+    {
+        QVERIFY(!SocketControl().LocalHostName().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_socketControl)
+#include "tst_socketControl.moc"
