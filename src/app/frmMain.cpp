@@ -54,6 +54,10 @@ frmMain::frmMain(QWidget *parent)
     // Each deadline is the previous one plus the interval, so announcements do not drift.
     tmrCountTime->setTimerType(Qt::PreciseTimer);
     Ws->setObjectName(u"Ws"_s);
+    connect(Ws, &SocketControl::ConnectEvent, this, &frmMain::Ws_Connect);
+    connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
+    connect(Ws, &SocketControl::CloseEvent, this, &frmMain::Ws_Close);
+    connect(Ws, &SocketControl::Error, this, &frmMain::Ws_Error);
 
     createControls();
     createMenus();
@@ -151,6 +155,7 @@ void frmMain::createMenus()
         setting->setCheckable(true);
 
     connect(mnuConnect, &QAction::triggered, this, &frmMain::mnuConnect_Click);
+    connect(mnuDisconnect, &QAction::triggered, this, &frmMain::mnuDisconnect_Click);
     connect(mnuServerLog, &QAction::triggered, this, &frmMain::mnuServerLog_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);

@@ -76,6 +76,11 @@ public:
 
     // IRC client
     void mnuConnect_Click();
+    void mnuDisconnect_Click();
+    void Ws_Connect();
+    void Ws_DataArrival(qint64 bytesTotal);
+    void Ws_Close();
+    void Ws_Error(qint16 Number, const QString &Description);
     void txtSend_KeyPress(qint16 &KeyAscii);
     void txtSend_GotFocus();
 
@@ -90,6 +95,8 @@ private:
     void createControls();
     void createMenus();
     void setClientHeightInTwips(int twips);
+    void applyPreLoginTests(const QString &block);
+    void applyPostLoginTests(const QString &block);
 
     qint16 intCountDown = 0;
     qint16 intElapsed = 0;

@@ -4,6 +4,7 @@
 #include "irc/channelName.h"
 #include "irc/frmConnect.h"
 #include "loopbackServer.h"
+#include "messageBoxResponder.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
 
@@ -176,7 +177,7 @@ private slots:
         QCOMPARE(form->strServer, u"  127.0.0.1 "_s);
         QCOMPARE(form->strNick, u" Nick "_s);
         QCOMPARE(form->strPort, server.portText());
-        QCOMPARE(statusEntries(*form).constLast(), u"[+]   127.0.0.1 に接続を試みます"_s);
+        QVERIFY(statusEntries(*form).contains(u"[+]   127.0.0.1 に接続を試みます"_s));
     }
 
     void emptyHostFailsLaterWithoutEndingTheProgram()
@@ -262,6 +263,9 @@ private slots:
     }
 
 private:
+    // No real box may ever wait for a click here (a failed connect shows one).
+    MessageBoxResponder responder;
+
     // Opens the dialog from the menu as the user does, and acts inside its modal loop.
     void whileDialogShown(const std::function<void(frmConnect &)> &act)
     {

@@ -20,6 +20,8 @@ LoopbackServer::LoopbackServer(const QList<quint16> &candidatePorts)
         m_received.clear();
         QObject::connect(m_client, &QTcpSocket::readyRead, m_client,
                          [this, next] { m_received += next->readAll(); });
+        if (!m_greeting.isEmpty())
+            send(m_greeting);
     });
 }
 

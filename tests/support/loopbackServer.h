@@ -16,6 +16,8 @@ public:
     ~LoopbackServer();
 
     bool isListening() const { return m_server.isListening(); }
+    // Sent to each client the moment it is accepted.
+    void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
 
     quint16 port() const;
     QString portText() const;
@@ -41,4 +43,5 @@ private:
     QTcpServer m_server;
     QTcpSocket *m_client = nullptr;
     QByteArray m_received;
+    QByteArray m_greeting;
 };

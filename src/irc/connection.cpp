@@ -1,0 +1,119 @@
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "app/version.h"
+#include "blockRecognition.h"
+#include "frmConnect.h"
+#include "platform/messageBox.h"
+#include "platform/processControl.h"
+#include "platform/socketControl.h"
+#include "platform/windowHelpers.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+using namespace basGeneral;
+using namespace platform;
+
+void frmMain::mnuDisconnect_Click()
+{
+    if (Ws->State() == SocketControl::sckConnected
+        && messageBox(u"本当に切断しますか？"_s, MB_CONFIRM) != IDOK)
+        return;
+    Ws->Close();
+    // Our own close raises no Close event, so the close handling runs here, once.
+    Ws_Close();
+}
+
+void frmMain::Ws_Connect()
+{
+    AddStatusLog(u"[+] "_s + strServer + u"に接続しました"_s);
+    QThread::msleep(250);
+    AddStatusLog(u"[+] ログイン情報を送信"_s);
+    SendLine(u"NICK "_s + strNick);
+    // Whatever arrived meanwhile is handled now, before the user line: a numeric 020 among it
+    // gives the user line the server's own name.
+    QCoreApplication::processEvents();
+    SendLine(u"USER tmr"_s + QString::number(versionMajor) + QString::number(versionMinor)
+             + QString::number(versionRevision) + u" "_s + Ws->LocalHostName() + u" "_s
+             + strServer + u" :Kestrion"_s);
+}
+
+void frmMain::Ws_DataArrival(qint64)
+{
+    QString block;
+    Ws->GetData(block);
+    AddServerLog(block);
+    if (!blnLoggedIn)
+        applyPreLoginTests(block);
+    else
+        applyPostLoginTests(block);
+    if (Ws->State() == SocketControl::sckClosed)
+        AddStatusLog(u"[x] "_s + strServer + u"から切断しました"_s);
+}
+
+void frmMain::applyPreLoginTests(const QString &block)
+{
+    if (blockRecognition::holds020(block)) {
+        if (const std::optional<QString> name = blockRecognition::serverNameFrom020(block))
+            strServer = *name;
+        AddStatusLog(u"[+] 現在"_s + strServer + u"に接続しています"_s);
+    }
+    if (blockRecognition::isEndOfMotd(block, strServer, strNick)) {
+        JoinChannel();
+        SendLine(u"MODE "_s + strChannel + u" +sn"_s);
+        AddStatusLog(u"[+] "_s + strChannel + u"にログインしました"_s);
+        blnLoggedIn = true;
+        SetMenusOnline();
+        cmdCount->setEnabled(true);
+        EnableChatInput();
+        EnableMinutes();
+    }
+    if (blockRecognition::isNicknameInUse(block)) {
+        AddStatusLog(u"[x] そのニックネームは既に使われています"_s);
+        SendLine(u"QUIT"_s);
+        connectDialog().txtNick->setText(strNick + u"_"_s);
+    }
+}
+
+void frmMain::applyPostLoginTests(const QString &block)
+{
+    if (blockRecognition::isPingFor(block, strServer)) {
+        SendLine(u"PONG "_s + strServer);
+        SendLine(u"NAMES "_s + strChannel);
+    }
+    if (blockRecognition::isOwnPart(block, strNick, strChannel))
+        SendLine(u"QUIT"_s);
+    if (blockRecognition::isKickOf(block, strChannel, strNick)) {
+        AddStatusLog(u"[i] "_s + strChannel + u"から追い出されました"_s);
+        SendLine(u"QUIT"_s);
+    }
+}
+
+void frmMain::Ws_Close()
+{
+    AddStatusLog(u"[x] "_s + strServer + u"から切断しました"_s);
+    SetMenusOffline();
+    txtSend->setEnabled(false);
+    setBackgroundColour(txtSend, COLOR_SCROLLBAR);
+    cmdCount->setEnabled(false);
+    DisableMinutes();
+    blnLoggedIn = false;
+}
+
+void frmMain::Ws_Error(qint16 Number, const QString &Description)
+{
+    Ws->Close();
+    if (Number == SocketControl::sckHostNotFound) {
+        AddStatusLog(u"[-] "_s + strServer + u"に接続できません"_s);
+        messageBox(strServer + u"に接続できません"_s, MB_ICONERROR, u"IRCサーバに接続できません"_s);
+        // The connect command would otherwise stay disabled for good.
+        SetMenusOffline();
+        return;
+    }
+    messageBox(Description, MB_ICONERROR);
+    terminateProcess(1);
+}

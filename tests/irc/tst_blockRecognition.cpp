@@ -1,0 +1,134 @@
+#include "irc/blockRecognition.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace blockRecognition;
+
+class tst_blockRecognition : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void serverNameComesFromThe020Line_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("first line") << u":irc.test.local 020 * :Please wait\r\n"_s
+                                    << u"irc.test.local"_s;
+        QTest::newRow("not first line")
+            << u"NOTICE AUTH :hello\r\n:irc.b 020 * :Please wait\r\n"_s << u"irc.b"_s;
+        QTest::newRow("after a partial line") << u"ait\r\n:irc.c 020 * :x"_s << u"irc.c"_s;
+        QTest::newRow("no colon") << u"irc.d 020 * :x"_s << u"irc.d"_s;
+        QTest::newRow("at the very start") << u" 020 * :x"_s << QString();
+        QTest::newRow("at a line start") << u"a\r\n 020 * :x"_s << QString();
+        QTest::newRow("colon alone") << u": 020 * :x"_s << QString();
+        QTest::newRow("no 020") << u":irc.e 001 Timer :Welcome"_s << QString();
+        QTest::newRow("020 for a nick") << u":irc.f 020 Timer :x"_s << QString();
+    }
+    void serverNameComesFromThe020Line()
+    {
+        QFETCH(QString, block);
+        QFETCH(QString, name);
+        QCOMPARE(serverNameFrom020(block).value_or(QString()), name);
+    }
+
+    void endOfMotdNeedsExactServerAndNick_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("exact") << u":irc.test 376 Timer :End of MOTD command.\r\n"_s << true;
+        QTest::newRow("inside a block") << u"x\r\n:irc.test 376 Timer :End\r\ny"_s << true;
+        QTest::newRow("longer nick") << u":irc.test 376 Timer2 :End"_s << true;
+        QTest::newRow("other case") << u":IRC.test 376 Timer :End"_s << false;
+        QTest::newRow("other nick") << u":irc.test 376 Other :End"_s << false;
+        QTest::newRow("shortened nick") << u":irc.test 376 Time :End"_s << false;
+        QTest::newRow("double blank") << u":irc.test  376 Timer :End"_s << false;
+        QTest::newRow("welcome") << u":irc.test 001 Timer :Welcome"_s << false;
+        QTest::newRow("no MOTD") << u":irc.test 422 Timer :MOTD File is missing"_s << false;
+    }
+    void endOfMotdNeedsExactServerAndNick()
+    {
+        QFETCH(QString, block);
+        QFETCH(bool, matches);
+        QCOMPARE(isEndOfMotd(block, u"irc.test"_s, u"Timer"_s), matches);
+    }
+
+    void nicknameInUseIsTheNumericOrItsText_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("numeric") << u":irc.test 433 * Timer :Nickname is already in use.\r\n"_s
+                                 << true;
+        QTest::newRow("numeric, other text") << u":irc.test 433 * Timer :Nick taken\r\n"_s << true;
+        QTest::newRow("numeric on a later line") << u"x\r\n:irc.test 433 * Timer :taken"_s << true;
+        QTest::newRow("text alone") << u"Nickname is already in use"_s << true;
+        QTest::newRow("user count") << u":irc.test 251 Timer :There are 14330 users\r\n"_s << false;
+        QTest::newRow("longer numeric") << u":irc.test 4330 Timer :x"_s << false;
+        QTest::newRow("no prefix") << u"433 Timer :x"_s << false;
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG #x :see 433 here"_s << false;
+        QTest::newRow("nick named 433") << u":433!a@b JOIN #x"_s << false;
+    }
+    void nicknameInUseIsTheNumericOrItsText()
+    {
+        QFETCH(QString, block);
+        QFETCH(bool, inUse);
+        QCOMPARE(isNicknameInUse(block), inUse);
+    }
+
+    void pingMustNameOurServer_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("server") << u"PING :irc.test\r\n"_s << true;
+        QTest::newRow("numeric token") << u"PING :12345\r\n"_s << false;
+        QTest::newRow("without colon") << u"PING irc.test\r\n"_s << false;
+        QTest::newRow("other case") << u"PING :IRC.TEST\r\n"_s << false;
+    }
+    void pingMustNameOurServer()
+    {
+        QFETCH(QString, block);
+        QFETCH(bool, matches);
+        QCOMPARE(isPingFor(block, u"irc.test"_s), matches);
+    }
+
+    void ownPartIsOurSourceLeavingOurChannel_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("with reason") << u":Timer!~tmr103@host PART #chan :bye\r\n"_s << true;
+        QTest::newRow("at line end") << u":Timer!~tmr103@host PART #chan\r\n"_s << true;
+        QTest::newRow("at block end") << u":Timer!~tmr103@host PART #chan"_s << true;
+        QTest::newRow("later line") << u"x\r\n:Timer!u@h PART #chan :bye"_s << true;
+        QTest::newRow("other nick") << u":Other!u@h PART #chan :bye"_s << false;
+        QTest::newRow("longer nick") << u":Timer2!u@h PART #chan :bye"_s << false;
+        QTest::newRow("longer channel") << u":Timer!u@h PART #chan2 :bye"_s << false;
+        QTest::newRow("other case") << u":Timer!u@h PART #Chan :bye"_s << false;
+        QTest::newRow("not at line start") << u"x :Timer!u@h PART #chan :bye"_s << false;
+    }
+    void ownPartIsOurSourceLeavingOurChannel()
+    {
+        QFETCH(QString, block);
+        QFETCH(bool, matches);
+        QCOMPARE(isOwnPart(block, u"Timer"_s, u"#chan"_s), matches);
+    }
+
+    void kickMustNameUsWithAReason_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("us") << u":op!u@h KICK #chan Timer :go\r\n"_s << true;
+        QTest::newRow("other nick") << u":op!u@h KICK #chan Other :go\r\n"_s << false;
+        QTest::newRow("other case") << u":op!u@h KICK #Chan Timer :go\r\n"_s << false;
+        QTest::newRow("no reason") << u":op!u@h KICK #chan Timer\r\n"_s << false;
+    }
+    void kickMustNameUsWithAReason()
+    {
+        QFETCH(QString, block);
+        QFETCH(bool, matches);
+        QCOMPARE(isKickOf(block, u"#chan"_s, u"Timer"_s), matches);
+    }
+};
+
+QTEST_MAIN(tst_blockRecognition)
+#include "tst_blockRecognition.moc"

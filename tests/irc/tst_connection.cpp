@@ -1,0 +1,341 @@
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "app/frmServerLog.h"
+#include "app/logView.h"
+#include "formHelpers.h"
+#include "irc/frmConnect.h"
+#include "loopbackServer.h"
+#include "messageBoxResponder.h"
+#include "platform/socketControl.h"
+#include "platform/windowHelpers.h"
+#include "terminationRecorder.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace platform;
+
+namespace {
+
+const QByteArray greeting = ":irc.test 020 * :Please wait while we process your connection.\r\n";
+const QByteArray endOfMotd = ":irc.test 376 Timer :End of MOTD command.\r\n";
+
+} // namespace
+
+class tst_connection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        form = std::make_unique<frmMain>();
+        server = std::make_unique<LoopbackServer>();
+    }
+    void cleanup()
+    {
+        form.reset();
+        server.reset();
+        boxes.boxes.clear();
+        boxes.answers.clear();
+        termination.exitCodes.clear();
+    }
+
+    void registersWithNickAndUser()
+    {
+        startSession();
+        const QList<QByteArray> lines = server->receivedLines();
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QByteArray("NICK Timer"));
+        QCOMPARE(lines[1], "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " 127.0.0.1 :Kestrion");
+        const QStringList log = statusEntries(*form);
+        QCOMPARE(log.mid(1), (QStringList{u"[+] 127.0.0.1に接続しました"_s,
+                                          u"[+] ログイン情報を送信"_s}));
+    }
+
+    void blockArrivingBeforeTheUserLineIsHandledFirst()
+    {
+        server->setGreeting(greeting);
+        startSession();
+        QCOMPARE(server->receivedLines().value(1),
+                 "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " irc.test :Kestrion");
+        QCOMPARE(form->strServer, u"irc.test"_s);
+    }
+
+    void endOfMotdLogsIn()
+    {
+        startSession();
+        form->txtSend->setText(u"left from before"_s);
+        logIn();
+        QCOMPARE(server->receivedLines().mid(2), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn"}));
+        QCOMPARE(statusEntries(*form).mid(3),
+                 (QStringList{u"[+] 現在irc.testに接続しています"_s, u"[+] #chanにログインしました"_s}));
+        QVERIFY(form->loggedIn());
+        QVERIFY(!form->mnuConnect->isEnabled());
+        QVERIFY(form->mnuDisconnect->isEnabled());
+        QVERIFY(form->cmdCount->isEnabled());
+        QVERIFY(form->txtSend->isEnabled());
+        QCOMPARE(form->txtSend->text(), basGeneral::chatHint());
+        QVERIFY(form->cboMinutes->isEnabled());
+    }
+
+    void serverLogGetsEveryBlockFirst()
+    {
+        startSession();
+        server->send(greeting);
+        QTRY_VERIFY(form->serverLog().isLoaded()
+                    && form->serverLog().txtRec->toPlainText().contains(u"Please wait"_s));
+        QVERIFY(!form->serverLog().isVisible());
+    }
+
+    void serverNameFrom020_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("first line") << greeting << u"irc.test"_s;
+        QTest::newRow("not first line")
+            << QByteArray("NOTICE AUTH :hi\r\n:irc.other 020 * :wait\r\n") << u"irc.other"_s;
+        QTest::newRow("at position 1") << QByteArray(" 020 * :wait\r\n") << u"127.0.0.1"_s;
+    }
+    void serverNameFrom020()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QString, server);
+        startSession();
+        this->server->send(block);
+        QTRY_COMPARE(statusEntries(*form).constLast(), u"[+] 現在"_s + server + u"に接続しています"_s);
+        QCOMPARE(form->strServer, server);
+    }
+
+    void onlyTheExactEndOfMotdLogsIn_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::newRow("020 and 376 in one block") << greeting + endOfMotd << true;
+        QTest::newRow("longer nick") << greeting + ":irc.test 376 Timer_ :End\r\n" << true;
+        QTest::newRow("server in other case") << greeting + ":IRC.TEST 376 Timer :End\r\n" << false;
+        QTest::newRow("other nick") << greeting + ":irc.test 376 Other :End\r\n" << false;
+        QTest::newRow("welcome") << greeting + ":irc.test 001 Timer :Welcome\r\n" << false;
+        QTest::newRow("MOTD missing") << greeting + ":irc.test 422 Timer :MOTD missing\r\n" << false;
+    }
+    void onlyTheExactEndOfMotdLogsIn()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(bool, loggedIn);
+        startSession();
+        server->send(block);
+        QTest::qWait(100);
+        QCOMPARE(form->loggedIn(), loggedIn);
+        QCOMPARE(sentSinceMark().contains("JOIN #chan"), loggedIn);
+    }
+
+    void nicknameInUseBeforeLogin_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("numeric") << QByteArray(":irc.test 433 * Timer :Nickname is already in use.\r\n")
+                                 << true;
+        QTest::newRow("text") << QByteArray("NOTICE Timer :Nickname is already in use\r\n") << true;
+        QTest::newRow("inside a user count")
+            << QByteArray(":irc.test 251 Timer :There are 14330 users\r\n") << false;
+    }
+    void nicknameInUseBeforeLogin()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(bool, inUse);
+        startSession();
+        server->send(block);
+        QTest::qWait(100);
+        QCOMPARE(sentSinceMark().contains("QUIT"), inUse);
+        QCOMPARE(statusEntries(*form).contains(u"[x] そのニックネームは既に使われています"_s), inUse);
+        QCOMPARE(form->isConnectDialogLoaded(), inUse);
+        if (inUse) {
+            QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
+            QVERIFY(!form->connectDialog().isVisible());
+            server->closeClient();
+            QTRY_VERIFY(form->mnuConnect->isEnabled());
+        }
+    }
+
+    void loginStepsComeBeforeTheCollisionInOneBlock()
+    {
+        startSession();
+        server->send(greeting + endOfMotd + ":irc.test 433 * Timer :Nickname is already in use.\r\n");
+        QVERIFY(server->waitForReceived("QUIT\r\n"));
+        QCOMPARE(sentSinceMark(), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn", "QUIT"}));
+    }
+
+    void afterLoginCollisionsAreNotLookedFor()
+    {
+        startSession();
+        logIn();
+        server->send(":irc.test 433 * Timer :Nickname is already in use.\r\n");
+        QTest::qWait(100);
+        QVERIFY(sentSinceMark().isEmpty());
+    }
+
+    void pingsAreAnsweredOnlyAfterLoginForOurServer_data()
+    {
+        QTest::addColumn<bool>("logInFirst");
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<int>("pongs");
+        QTest::newRow("our server") << true << QByteArray("PING :irc.test\r\n") << 1;
+        QTest::newRow("two in one block") << true << QByteArray("PING :irc.test\r\nPING :irc.test\r\n") << 1;
+        QTest::newRow("numeric token") << true << QByteArray("PING :123456\r\n") << 0;
+        QTest::newRow("before login") << false << QByteArray("PING :irc.test\r\n") << 0;
+    }
+    void pingsAreAnsweredOnlyAfterLoginForOurServer()
+    {
+        QFETCH(bool, logInFirst);
+        QFETCH(QByteArray, block);
+        QFETCH(int, pongs);
+        server->setGreeting(greeting);
+        startSession();
+        if (logInFirst)
+            logIn();
+        server->send(block);
+        QTest::qWait(100);
+        const QList<QByteArray> expected = pongs ? QList<QByteArray>{"PONG irc.test", "NAMES #chan"}
+                                                 : QList<QByteArray>{};
+        QCOMPARE(sentSinceMark(), expected);
+    }
+
+    void kickOfUsAndOwnPartEndTheSession_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<bool>("quits");
+        QTest::addColumn<bool>("kickLogged");
+        QTest::newRow("kick") << QByteArray(":op!u@h KICK #chan Timer :bye\r\n") << true << true;
+        QTest::newRow("kick of another") << QByteArray(":op!u@h KICK #chan Other :bye\r\n") << false << false;
+        QTest::newRow("kick, other case") << QByteArray(":op!u@h KICK #CHAN Timer :bye\r\n") << false << false;
+        QTest::newRow("kick without reason") << QByteArray(":op!u@h KICK #chan Timer\r\n") << false << false;
+        QTest::newRow("own part") << QByteArray(":Timer!~tmr103@h PART #chan :bye\r\n") << true << false;
+        QTest::newRow("part of another") << QByteArray(":Other!~x@h PART #chan :bye\r\n") << false << false;
+    }
+    void kickOfUsAndOwnPartEndTheSession()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(bool, quits);
+        QFETCH(bool, kickLogged);
+        startSession();
+        logIn();
+        server->send(block);
+        QTest::qWait(100);
+        QCOMPARE(sentSinceMark(), quits ? QList<QByteArray>{"QUIT"} : QList<QByteArray>{});
+        QCOMPARE(statusEntries(*form).constLast() == u"[i] #chanから追い出されました"_s, kickLogged);
+    }
+
+    void disconnectAsksWhileConnected_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("cancel") << IDCANCEL;
+        QTest::newRow("OK") << IDOK;
+    }
+    void disconnectAsksWhileConnected()
+    {
+        QFETCH(int, answer);
+        startSession();
+        logIn();
+        boxes.answers.enqueue(answer);
+        form->mnuDisconnect->trigger();
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].prompt, u"本当に切断しますか？"_s);
+        QCOMPARE(boxes.boxes[0].style, 0x131);
+        const bool disconnected = answer == IDOK;
+        QCOMPARE(form->Ws->State() == SocketControl::sckConnected, !disconnected);
+        QCOMPARE(form->loggedIn(), !disconnected);
+        if (disconnected)
+            QVERIFY(server->waitForClientGone());
+        QTest::qWait(50);
+        QCOMPARE(statusEntries(*form).count(u"[x] irc.testから切断しました"_s), disconnected ? 1 : 0);
+        QVERIFY(sentSinceMark().isEmpty());
+    }
+
+    void serverCloseBringsTheOfflineState()
+    {
+        startSession();
+        logIn();
+        form->txtSend->setText(u"unsent"_s);
+        server->closeClient();
+        QTRY_VERIFY(!form->loggedIn());
+        QCOMPARE(statusEntries(*form).constLast(), u"[x] irc.testから切断しました"_s);
+        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QVERIFY(!form->txtSend->isEnabled());
+        QCOMPARE(form->txtSend->text(), u"unsent"_s);
+        QCOMPARE(form->txtSend->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
+        QVERIFY(!form->cmdCount->isEnabled());
+        QVERIFY(!form->cboMinutes->isEnabled());
+        QCOMPARE(form->strServer, u"irc.test"_s);
+    }
+
+    void blockReadWhileClosedIsLoggedAsDisconnected()
+    {
+        startSession();
+        form->Ws->Close();
+        form->Ws_DataArrival(0);
+        QCOMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
+    }
+
+    void hostWithoutAddressKeepsTheProgramRunning()
+    {
+        form->mnuConnect->setEnabled(false);
+        form->strServer = u"   "_s;
+        form->Ws->Connect(form->strServer, u"6664"_s);
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].prompt, u"   に接続できません"_s);
+        QCOMPARE(boxes.boxes[0].style, MB_ICONERROR);
+        QCOMPARE(boxes.boxes[0].title, u"IRCサーバに接続できません"_s);
+        QCOMPARE(statusEntries(*form).constLast(), u"[-]    に接続できません"_s);
+        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(termination.exitCodes.isEmpty());
+    }
+
+    void otherSocketErrorsEndTheProgram()
+    {
+        form->strServer = u"127.0.0.1"_s;
+        form->Ws->Connect(form->strServer, u"1"_s);
+        QTRY_COMPARE(termination.exitCodes.size(), 1);
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].prompt, u"接続が拒否されました"_s);
+        QCOMPARE(boxes.boxes[0].style, MB_ICONERROR);
+        QCOMPARE(boxes.boxes[0].title, u"kestrion"_s);
+    }
+
+private:
+    // Connected and registered, as the connect dialog leaves things.
+    void startSession()
+    {
+        form->strServer = u"127.0.0.1"_s;
+        form->strNick = u"Timer"_s;
+        form->strChannel = u"#chan"_s;
+        form->Ws->Connect(form->strServer, server->portText());
+        QVERIFY(server->waitForClient());
+        QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
+        QTest::qWait(20);
+        mark = server->receivedLines().size();
+    }
+    void logIn()
+    {
+        server->send(greeting + endOfMotd);
+        QVERIFY(server->waitForReceived("+sn\r\n"));
+        QTRY_VERIFY(form->loggedIn());
+        mark = server->receivedLines().size();
+    }
+    QList<QByteArray> sentSinceMark() { return server->receivedLines().mid(mark); }
+
+    MessageBoxResponder boxes;
+    TerminationRecorder termination;
+    std::unique_ptr<frmMain> form;
+    std::unique_ptr<LoopbackServer> server;
+    qsizetype mark = 0;
+};
+
+QTEST_MAIN(tst_connection)
+#include "tst_connection.moc"
