@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QTcpSocket>
+
+// A second, plain IRC client in the channel: it sees what the program says there.
+class IrcObserver
+{
+public:
+    struct Line
+    {
+        QByteArray raw;
+        qint64 arrivedMs;
+    };
+    struct Said
+    {
+        QByteArray command; // PRIVMSG or NOTICE
+        QString text;       // decoded from CP932
+        qint64 arrivedMs;   // on the same clock as clock()
+    };
+
+    IrcObserver();
+
+    // Connects and registers; false when the server refused (the nickname, say).
+    bool logIn(quint16 port, const QByteArray &nick);
+    bool join(const QByteArray &channel);
+
+    const QElapsedTimer &clock() const { return m_clock; }
+    QList<Line> lines() const { return m_lines; }
+    bool hasLine(const QByteArray &needle) const;
+    bool waitForLine(const QByteArray &needle, int timeoutMs = 10000);
+    // The channel messages and notices that nick sent, in order of arrival.
+    QList<Said> saidBy(const QByteArray &nick) const;
+
+private:
+    void readLines();
+
+    QTcpSocket m_socket;
+    QElapsedTimer m_clock;
+    QByteArray m_pending;
+    QList<Line> m_lines;
+};

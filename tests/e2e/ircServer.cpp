@@ -1,0 +1,86 @@
+#include "ircServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <unistd.h>
+
+IrcServer::IrcServer(int pingSeconds)
+    : m_pingSeconds(pingSeconds)
+{
+}
+
+IrcServer::~IrcServer()
+{
+    stop();
+}
+
+bool IrcServer::writeConfig()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) {
+        m_failure = QStringLiteral("no free port");
+        return false;
+    }
+    m_port = probe.serverPort();
+    probe.close();
+
+    QFile config(m_dir.filePath(QStringLiteral("ircd.conf")));
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    // The class line's second field is the ping frequency in seconds.
+    config.write("M%" + name().toLatin1() + "%%Kestrion test server%%000A\n"
+                 "A%Kestrion test server%Loopback only%Nobody%%TestNet\n"
+                 "Y%1%" + QByteArray::number(m_pingSeconds) + "%%100%512000%5.5%100.100\n"
+                 "I%*%%%0%1\n"
+                 "P%127.0.0.1%%%" + QByteArray::number(m_port) + "%\n");
+    return QDir(m_dir.path()).mkpath(QStringLiteral("run"));
+}
+
+bool IrcServer::start()
+{
+    if (!m_dir.isValid() || !writeConfig()) {
+        m_failure = QStringLiteral("cannot write the server configuration");
+        return false;
+    }
+    QStringList arguments;
+    if (::getuid() != 0)
+        arguments << QStringLiteral("-r");
+    arguments << QStringLiteral("-m") << QStringLiteral("sh") << QStringLiteral("-c")
+              << QStringLiteral("mkdir -p /var/run/ircd && mount --bind \"$1\" /etc/ircd/ircd.conf "
+                                "&& mount --bind \"$2\" /var/run/ircd && exec /usr/sbin/ircd -t -s")
+              << QStringLiteral("sh") << m_dir.filePath(QStringLiteral("ircd.conf"))
+              << m_dir.filePath(QStringLiteral("run"));
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(QStringLiteral("unshare"), arguments);
+    if (!m_process.waitForStarted()) {
+        m_failure = QStringLiteral("unshare did not start: ") + m_process.errorString();
+        return false;
+    }
+    const bool listening = QTest::qWaitFor(
+        [this] {
+            if (m_process.state() != QProcess::Running)
+                return true;
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            return probe.waitForConnected(200);
+        },
+        10000);
+    if (!listening || m_process.state() != QProcess::Running) {
+        m_failure = QStringLiteral("ircd did not come up: ")
+            + QString::fromLocal8Bit(m_process.readAll());
+        return false;
+    }
+    return true;
+}
+
+void IrcServer::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}

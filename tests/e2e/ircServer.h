@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real ircd-irc2 on 127.0.0.1, for one test. Debian's build reads only /etc/ircd/ircd.conf and
+// writes into /var/run/ircd, so it runs in a private mount namespace with our own files bound
+// over those paths; several can run side by side.
+class IrcServer
+{
+public:
+    static QString name() { return QStringLiteral("irc.test.local"); }
+
+    // pingSeconds: how long a client may stay quiet before the server pings it.
+    explicit IrcServer(int pingSeconds = 90);
+    ~IrcServer();
+    IrcServer(const IrcServer &) = delete;
+    IrcServer &operator=(const IrcServer &) = delete;
+
+    // Starts the server and waits until it takes connections; false with a reason otherwise.
+    bool start();
+    void stop();
+
+    quint16 port() const { return m_port; }
+    QString portText() const { return QString::number(m_port); }
+    QString failure() const { return m_failure; }
+
+private:
+    bool writeConfig();
+
+    int m_pingSeconds;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_failure;
+};

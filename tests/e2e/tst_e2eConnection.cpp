@@ -1,0 +1,160 @@
+#include "app/basGeneral.h"
+#include "app/frmMain.h"
+#include "app/frmServerLog.h"
+#include "app/logView.h"
+#include "formHelpers.h"
+#include "ircObserver.h"
+#include "ircServer.h"
+#include "irc/frmConnect.h"
+#include "messageBoxResponder.h"
+#include "platform/cp932.h"
+#include "platform/socketControl.h"
+#include "programSession.h"
+#include "terminationRecorder.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString channel = u"#Durmast_Test"_s;
+
+} // namespace
+
+class tst_e2eConnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        form.reset();
+        observer.reset();
+        server.reset();
+        boxes.boxes.clear();
+        boxes.answers.clear();
+    }
+
+    void logsInAndJoinsTheChannel()
+    {
+        QVERIFY(startServerAndObserver());
+        QVERIFY(logInProgram());
+        QVERIFY(observer->waitForLine(":Timer!~tmr103@"));
+        QVERIFY(observer->waitForLine("JOIN :" + channel.toLatin1()));
+        QCOMPARE(form->strServer, IrcServer::name());
+        QVERIFY(!form->mnuConnect->isEnabled());
+        QVERIFY(form->mnuDisconnect->isEnabled());
+        QVERIFY(form->cmdCount->isEnabled());
+        QVERIFY(form->txtSend->isEnabled());
+        QVERIFY(form->cboMinutes->isEnabled());
+        const QStringList log = statusEntries(*form);
+        QVERIFY(log.contains(u"[+] 現在irc.test.localに接続しています"_s));
+        QVERIFY(log.contains(u"[+] #Durmast_Testにログインしました"_s));
+        QVERIFY(form->serverLog().txtRec->toPlainText().contains(u" 376 Timer "_s));
+    }
+
+    void chatTextReachesTheChannelInCp932()
+    {
+        QVERIFY(startServerAndObserver());
+        QVERIFY(logInProgram());
+        form->txtSend_GotFocus();
+        const QString text = u"こんにちは、計測①～"_s;
+        form->txtSend->setText(u"  "_s + text + u"  "_s);
+        QTest::keyClick(form->txtSend, Qt::Key_Return);
+        const QByteArray wire = "PRIVMSG " + channel.toLatin1() + " :" + platform::encodeCp932(text);
+        QVERIFY(observer->waitForLine(wire));
+        QCOMPARE(observer->saidBy("Timer").constLast().text, text);
+        QVERIFY(form->txtSend->text().isEmpty());
+    }
+
+    void answersPingsAndStaysConnected()
+    {
+        server = std::make_unique<IrcServer>(2);
+        QVERIFY2(server->start(), qPrintable(server->failure()));
+        form = std::make_unique<frmMain>();
+        QVERIFY(logInProgram());
+        // The server looks at its clients about every 30 s: it pings a quiet one, and drops one
+        // that left the previous ping unanswered. A second ping therefore proves the first was
+        // answered.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            form->serverLog().txtRec->toPlainText().count(u"PING :irc.test.local"_s) >= 2, 120000);
+        QVERIFY(form->loggedIn());
+        QCOMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+    }
+
+    void nicknameCollisionWithARealServer()
+    {
+        QVERIFY(startServerAndObserver("Timer"));
+        form->show();
+        connectThroughDialog(*form, server->portText(), u"Timer"_s, channel);
+        QTRY_VERIFY_WITH_TIMEOUT(form->mnuConnect->isEnabled(), 10000);
+        const QStringList log = statusEntries(*form);
+        QVERIFY(log.contains(u"[x] そのニックネームは既に使われています"_s));
+        QCOMPARE(log.constLast(), u"[x] irc.test.localから切断しました"_s);
+        QVERIFY(!form->loggedIn());
+        QVERIFY(form->isConnectDialogLoaded());
+        QVERIFY(!form->connectDialog().isVisible());
+        QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
+        QCOMPARE(form->connectDialog().cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
+    }
+
+    void serverStoppingBringsTheOfflineState()
+    {
+        QVERIFY(startServerAndObserver());
+        QVERIFY(logInProgram());
+        server->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->loggedIn(), 10000);
+        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QVERIFY(!form->cmdCount->isEnabled());
+        QVERIFY(!form->txtSend->isEnabled());
+        QCOMPARE(statusEntries(*form).constLast(), u"[x] irc.test.localから切断しました"_s);
+    }
+
+    void disconnectFromTheMenu()
+    {
+        QVERIFY(startServerAndObserver());
+        QVERIFY(logInProgram());
+        boxes.answers.enqueue(platform::IDOK);
+        form->mnuDisconnect->trigger();
+        QCOMPARE(boxes.boxes.size(), 1);
+        QVERIFY(!form->loggedIn());
+        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(observer->waitForLine(":Timer!~tmr103@127.0.0.1 QUIT"));
+    }
+
+private:
+    bool startServerAndObserver(const QByteArray &observerNick = "Observer")
+    {
+        server = std::make_unique<IrcServer>();
+        if (!server->start()) {
+            qWarning() << server->failure();
+            return false;
+        }
+        observer = std::make_unique<IrcObserver>();
+        form = std::make_unique<frmMain>();
+        return observer->logIn(server->port(), observerNick) && observer->join(channel.toLatin1());
+    }
+    bool logInProgram()
+    {
+        form->show();
+        connectThroughDialog(*form, server->portText(), u"Timer"_s, channel);
+        return QTest::qWaitFor([this] { return form->loggedIn(); }, 15000);
+    }
+
+    MessageBoxResponder boxes;
+    TerminationRecorder termination;
+    std::unique_ptr<IrcServer> server;
+    std::unique_ptr<IrcObserver> observer;
+    std::unique_ptr<frmMain> form;
+};
+
+QTEST_MAIN(tst_e2eConnection)
+#include "tst_e2eConnection.moc"
