@@ -42,4 +42,7 @@ void FillMinutesList();
 void EnableMinutes();
 void DisableMinutes();
 
+// Countdown and measurement
+QString FormatMinSec(qint16 seconds);
+
 } // namespace basGeneral

@@ -53,6 +53,7 @@ frmMain::frmMain(QWidget *parent)
     tmrCountTime->setObjectName(u"tmrCountTime"_s);
     // Each deadline is the previous one plus the interval, so announcements do not drift.
     tmrCountTime->setTimerType(Qt::PreciseTimer);
+    connect(tmrCountTime, &QTimer::timeout, this, &frmMain::tmrCountTime_Timer);
     Ws->setObjectName(u"Ws"_s);
     connect(Ws, &SocketControl::ConnectEvent, this, &frmMain::Ws_Connect);
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
@@ -116,6 +117,7 @@ void frmMain::createControls()
     cmdClearLog->setObjectName(u"cmdClearLog"_s);
     placeInTwips(cmdClearLog, 2880, 2280, 1335, 375);
     connect(cmdClearLog, &QPushButton::clicked, this, &frmMain::cmdClearLog_Click);
+    connect(cmdCount, &QPushButton::clicked, this, &frmMain::cmdCount_Click);
 
     setTabOrder(txtSend, txtStatus);
     setTabOrder(txtStatus, cmdCount);

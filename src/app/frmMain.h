@@ -86,6 +86,11 @@ public:
 
     // Measurement timer
     void cboMinutes_LostFocus();
+    void cmdCount_Click();
+    void tmrCountTime_Timer();
+    void ShowProgressCaption(const QString &baseCaption, qint16 elapsed);
+    void FinishMeasurement(const QString &caption);
+    qint16 elapsedSeconds() const { return intElapsed; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -97,6 +102,9 @@ private:
     void setClientHeightInTwips(int twips);
     void applyPreLoginTests(const QString &block);
     void applyPostLoginTests(const QString &block);
+    // N, read from the box each time it is needed.
+    qint16 measuringMinutes() const;
+    bool isRunInProgress() const;
 
     qint16 intCountDown = 0;
     qint16 intElapsed = 0;

@@ -67,10 +67,15 @@ void frmMain::applyPreLoginTests(const QString &block)
         SendLine(u"MODE "_s + strChannel + u" +sn"_s);
         AddStatusLog(u"[+] "_s + strChannel + u"にログインしました"_s);
         blnLoggedIn = true;
+        // A run that kept time through a lost connection keeps its controls: the minutes and
+        // the disconnect command stay locked, and a countdown still cannot be interrupted.
         SetMenusOnline();
-        cmdCount->setEnabled(true);
+        if (isRunInProgress())
+            mnuDisconnect->setEnabled(false);
+        cmdCount->setEnabled(!isRunInProgress() || blnStartWar);
         EnableChatInput();
-        EnableMinutes();
+        if (!isRunInProgress())
+            EnableMinutes();
     }
     if (blockRecognition::isNicknameInUse(block)) {
         AddStatusLog(u"[x] そのニックネームは既に使われています"_s);
@@ -99,7 +104,8 @@ void frmMain::Ws_Close()
     SetMenusOffline();
     txtSend->setEnabled(false);
     setBackgroundColour(txtSend, COLOR_SCROLLBAR);
-    cmdCount->setEnabled(false);
+    // A measurement in progress can always be stopped, connected or not.
+    cmdCount->setEnabled(blnStartWar);
     DisableMinutes();
     blnLoggedIn = false;
 }

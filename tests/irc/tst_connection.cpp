@@ -8,6 +8,7 @@
 #include "messageBoxResponder.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
+#include "serverSession.h"
 #include "terminationRecorder.h"
 
 #include <QAction>
@@ -21,12 +22,6 @@
 using namespace Qt::StringLiterals;
 using namespace platform;
 
-namespace {
-
-const QByteArray greeting = ":irc.test 020 * :Please wait while we process your connection.\r\n";
-const QByteArray endOfMotd = ":irc.test 376 Timer :End of MOTD command.\r\n";
-
-} // namespace
 
 class tst_connection : public QObject
 {
@@ -35,13 +30,13 @@ class tst_connection : public QObject
 private slots:
     void init()
     {
-        form = std::make_unique<frmMain>();
-        server = std::make_unique<LoopbackServer>();
+        session = std::make_unique<ServerSession>();
+        form = session->form.get();
+        server = session->server.get();
     }
     void cleanup()
     {
-        form.reset();
-        server.reset();
+        session.reset();
         boxes.boxes.clear();
         boxes.answers.clear();
         termination.exitCodes.clear();
@@ -49,7 +44,7 @@ private slots:
 
     void registersWithNickAndUser()
     {
-        startSession();
+        QVERIFY(session->connect());
         const QList<QByteArray> lines = server->receivedLines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QByteArray("NICK Timer"));
@@ -61,8 +56,8 @@ private slots:
 
     void blockArrivingBeforeTheUserLineIsHandledFirst()
     {
-        server->setGreeting(greeting);
-        startSession();
+        server->setGreeting(ServerSession::greeting);
+        QVERIFY(session->connect());
         QCOMPARE(server->receivedLines().value(1),
                  "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " irc.test :Kestrion");
         QCOMPARE(form->strServer, u"irc.test"_s);
@@ -70,9 +65,9 @@ private slots:
 
     void endOfMotdLogsIn()
     {
-        startSession();
+        QVERIFY(session->connect());
         form->txtSend->setText(u"left from before"_s);
-        logIn();
+        QVERIFY(session->logIn());
         QCOMPARE(server->receivedLines().mid(2), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn"}));
         QCOMPARE(statusEntries(*form).mid(3),
                  (QStringList{u"[+] 現在irc.testに接続しています"_s, u"[+] #chanにログインしました"_s}));
@@ -87,8 +82,8 @@ private slots:
 
     void serverLogGetsEveryBlockFirst()
     {
-        startSession();
-        server->send(greeting);
+        QVERIFY(session->connect());
+        server->send(ServerSession::greeting);
         QTRY_VERIFY(form->serverLog().isLoaded()
                     && form->serverLog().txtRec->toPlainText().contains(u"Please wait"_s));
         QVERIFY(!form->serverLog().isVisible());
@@ -98,7 +93,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<QString>("server");
-        QTest::newRow("first line") << greeting << u"irc.test"_s;
+        QTest::newRow("first line") << ServerSession::greeting << u"irc.test"_s;
         QTest::newRow("not first line")
             << QByteArray("NOTICE AUTH :hi\r\n:irc.other 020 * :wait\r\n") << u"irc.other"_s;
         QTest::newRow("at position 1") << QByteArray(" 020 * :wait\r\n") << u"127.0.0.1"_s;
@@ -107,7 +102,7 @@ private slots:
     {
         QFETCH(QByteArray, block);
         QFETCH(QString, server);
-        startSession();
+        QVERIFY(session->connect());
         this->server->send(block);
         QTRY_COMPARE(statusEntries(*form).constLast(), u"[+] 現在"_s + server + u"に接続しています"_s);
         QCOMPARE(form->strServer, server);
@@ -117,22 +112,22 @@ private slots:
     {
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<bool>("loggedIn");
-        QTest::newRow("020 and 376 in one block") << greeting + endOfMotd << true;
-        QTest::newRow("longer nick") << greeting + ":irc.test 376 Timer_ :End\r\n" << true;
-        QTest::newRow("server in other case") << greeting + ":IRC.TEST 376 Timer :End\r\n" << false;
-        QTest::newRow("other nick") << greeting + ":irc.test 376 Other :End\r\n" << false;
-        QTest::newRow("welcome") << greeting + ":irc.test 001 Timer :Welcome\r\n" << false;
-        QTest::newRow("MOTD missing") << greeting + ":irc.test 422 Timer :MOTD missing\r\n" << false;
+        QTest::newRow("020 and 376 in one block") << ServerSession::greeting + ServerSession::endOfMotd << true;
+        QTest::newRow("longer nick") << ServerSession::greeting + ":irc.test 376 Timer_ :End\r\n" << true;
+        QTest::newRow("server in other case") << ServerSession::greeting + ":IRC.TEST 376 Timer :End\r\n" << false;
+        QTest::newRow("other nick") << ServerSession::greeting + ":irc.test 376 Other :End\r\n" << false;
+        QTest::newRow("welcome") << ServerSession::greeting + ":irc.test 001 Timer :Welcome\r\n" << false;
+        QTest::newRow("MOTD missing") << ServerSession::greeting + ":irc.test 422 Timer :MOTD missing\r\n" << false;
     }
     void onlyTheExactEndOfMotdLogsIn()
     {
         QFETCH(QByteArray, block);
         QFETCH(bool, loggedIn);
-        startSession();
+        QVERIFY(session->connect());
         server->send(block);
         QTest::qWait(100);
         QCOMPARE(form->loggedIn(), loggedIn);
-        QCOMPARE(sentSinceMark().contains("JOIN #chan"), loggedIn);
+        QCOMPARE(session->sentSinceMark().contains("JOIN #chan"), loggedIn);
     }
 
     void nicknameInUseBeforeLogin_data()
@@ -149,10 +144,10 @@ private slots:
     {
         QFETCH(QByteArray, block);
         QFETCH(bool, inUse);
-        startSession();
+        QVERIFY(session->connect());
         server->send(block);
         QTest::qWait(100);
-        QCOMPARE(sentSinceMark().contains("QUIT"), inUse);
+        QCOMPARE(session->sentSinceMark().contains("QUIT"), inUse);
         QCOMPARE(statusEntries(*form).contains(u"[x] そのニックネームは既に使われています"_s), inUse);
         QCOMPARE(form->isConnectDialogLoaded(), inUse);
         if (inUse) {
@@ -165,19 +160,19 @@ private slots:
 
     void loginStepsComeBeforeTheCollisionInOneBlock()
     {
-        startSession();
-        server->send(greeting + endOfMotd + ":irc.test 433 * Timer :Nickname is already in use.\r\n");
+        QVERIFY(session->connect());
+        server->send(ServerSession::greeting + ServerSession::endOfMotd + ":irc.test 433 * Timer :Nickname is already in use.\r\n");
         QVERIFY(server->waitForReceived("QUIT\r\n"));
-        QCOMPARE(sentSinceMark(), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn", "QUIT"}));
+        QCOMPARE(session->sentSinceMark(), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn", "QUIT"}));
     }
 
     void afterLoginCollisionsAreNotLookedFor()
     {
-        startSession();
-        logIn();
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
         server->send(":irc.test 433 * Timer :Nickname is already in use.\r\n");
         QTest::qWait(100);
-        QVERIFY(sentSinceMark().isEmpty());
+        QVERIFY(session->sentSinceMark().isEmpty());
     }
 
     void pingsAreAnsweredOnlyAfterLoginForOurServer_data()
@@ -195,15 +190,15 @@ private slots:
         QFETCH(bool, logInFirst);
         QFETCH(QByteArray, block);
         QFETCH(int, pongs);
-        server->setGreeting(greeting);
-        startSession();
+        server->setGreeting(ServerSession::greeting);
+        QVERIFY(session->connect());
         if (logInFirst)
-            logIn();
+            QVERIFY(session->logIn());
         server->send(block);
         QTest::qWait(100);
         const QList<QByteArray> expected = pongs ? QList<QByteArray>{"PONG irc.test", "NAMES #chan"}
                                                  : QList<QByteArray>{};
-        QCOMPARE(sentSinceMark(), expected);
+        QCOMPARE(session->sentSinceMark(), expected);
     }
 
     void kickOfUsAndOwnPartEndTheSession_data()
@@ -223,11 +218,11 @@ private slots:
         QFETCH(QByteArray, block);
         QFETCH(bool, quits);
         QFETCH(bool, kickLogged);
-        startSession();
-        logIn();
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
         server->send(block);
         QTest::qWait(100);
-        QCOMPARE(sentSinceMark(), quits ? QList<QByteArray>{"QUIT"} : QList<QByteArray>{});
+        QCOMPARE(session->sentSinceMark(), quits ? QList<QByteArray>{"QUIT"} : QList<QByteArray>{});
         QCOMPARE(statusEntries(*form).constLast() == u"[i] #chanから追い出されました"_s, kickLogged);
     }
 
@@ -240,8 +235,8 @@ private slots:
     void disconnectAsksWhileConnected()
     {
         QFETCH(int, answer);
-        startSession();
-        logIn();
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
         boxes.answers.enqueue(answer);
         form->mnuDisconnect->trigger();
         QCOMPARE(boxes.boxes.size(), 1);
@@ -254,13 +249,13 @@ private slots:
             QVERIFY(server->waitForClientGone());
         QTest::qWait(50);
         QCOMPARE(statusEntries(*form).count(u"[x] irc.testから切断しました"_s), disconnected ? 1 : 0);
-        QVERIFY(sentSinceMark().isEmpty());
+        QVERIFY(session->sentSinceMark().isEmpty());
     }
 
     void serverCloseBringsTheOfflineState()
     {
-        startSession();
-        logIn();
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
         form->txtSend->setText(u"unsent"_s);
         server->closeClient();
         QTRY_VERIFY(!form->loggedIn());
@@ -277,7 +272,7 @@ private slots:
 
     void blockReadWhileClosedIsLoggedAsDisconnected()
     {
-        startSession();
+        QVERIFY(session->connect());
         form->Ws->Close();
         form->Ws_DataArrival(0);
         QCOMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
@@ -309,32 +304,11 @@ private slots:
     }
 
 private:
-    // Connected and registered, as the connect dialog leaves things.
-    void startSession()
-    {
-        form->strServer = u"127.0.0.1"_s;
-        form->strNick = u"Timer"_s;
-        form->strChannel = u"#chan"_s;
-        form->Ws->Connect(form->strServer, server->portText());
-        QVERIFY(server->waitForClient());
-        QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
-        QTest::qWait(20);
-        mark = server->receivedLines().size();
-    }
-    void logIn()
-    {
-        server->send(greeting + endOfMotd);
-        QVERIFY(server->waitForReceived("+sn\r\n"));
-        QTRY_VERIFY(form->loggedIn());
-        mark = server->receivedLines().size();
-    }
-    QList<QByteArray> sentSinceMark() { return server->receivedLines().mid(mark); }
-
     MessageBoxResponder boxes;
     TerminationRecorder termination;
-    std::unique_ptr<frmMain> form;
-    std::unique_ptr<LoopbackServer> server;
-    qsizetype mark = 0;
+    std::unique_ptr<ServerSession> session;
+    frmMain *form = nullptr;
+    LoopbackServer *server = nullptr;
 };
 
 QTEST_MAIN(tst_connection)

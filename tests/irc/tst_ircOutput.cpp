@@ -1,8 +1,9 @@
 #include "app/basGeneral.h"
 #include "app/frmMain.h"
-#include "connectedForm.h"
 #include "formHelpers.h"
+#include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
+#include "serverSession.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -17,11 +18,10 @@ class tst_ircOutput : public QObject
 private slots:
     void init()
     {
-        connected = std::make_unique<ConnectedForm>();
+        connected = std::make_unique<ServerSession>();
         QVERIFY(connected->connect());
-        QTest::qWait(0);
         connected->form->strChannel = u"#x"_s;
-        sentBefore = connected->server.received().size();
+        sentBefore = connected->server->received().size();
     }
     void cleanup() { connected.reset(); }
 
@@ -58,7 +58,7 @@ private slots:
         default:
             SendLine(text);
         }
-        QVERIFY(connected->server.waitForReceived(wire));
+        QVERIFY(connected->server->waitForReceived(wire));
         QCOMPARE(sentSinceInit(), wire);
     }
 
@@ -66,7 +66,7 @@ private slots:
     {
         connected->form->strChannel = u"#x\nQUIT"_s;
         JoinChannel();
-        QVERIFY(connected->server.waitForReceived("\r\n"));
+        QVERIFY(connected->server->waitForReceived("\r\n"));
         QCOMPARE(sentSinceInit(), QByteArray("JOIN #x QUIT\r\n"));
     }
 
@@ -74,7 +74,7 @@ private slots:
     {
         const QString text(600, u'a');
         SendPrivmsg(text);
-        QVERIFY(connected->server.waitForReceived("\r\n"));
+        QVERIFY(connected->server->waitForReceived("\r\n"));
         QCOMPARE(sentSinceInit(), "PRIVMSG #x :" + QByteArray(600, 'a') + "\r\n");
     }
 
@@ -84,7 +84,7 @@ private slots:
         SendPrivmsg(u"abc"_s);
         QCOMPARE(statusEntries(*connected->form).constLast(),
                  u"[-] 未接続のため送信できません: PRIVMSG #x :abc"_s);
-        QVERIFY(connected->server.waitForClientGone());
+        QVERIFY(connected->server->waitForClientGone());
         QCOMPARE(sentSinceInit(), QByteArray());
     }
 
@@ -149,7 +149,7 @@ private slots:
         form.txtSend->setText(typed);
         QTest::keyClick(form.txtSend, Qt::Key_Return);
         if (!wire.isEmpty())
-            QVERIFY(connected->server.waitForReceived(wire));
+            QVERIFY(connected->server->waitForReceived(wire));
         else
             QTest::qWait(20);
         QCOMPARE(sentSinceInit(), wire);
@@ -170,9 +170,9 @@ private slots:
     }
 
 private:
-    QByteArray sentSinceInit() { return connected->server.received().mid(sentBefore); }
+    QByteArray sentSinceInit() { return connected->server->received().mid(sentBefore); }
 
-    std::unique_ptr<ConnectedForm> connected;
+    std::unique_ptr<ServerSession> connected;
     qsizetype sentBefore = 0;
 };
 

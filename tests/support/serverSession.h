@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/frmMain.h"
+#include "loopbackServer.h"
+
+#include <QList>
+
+#include <memory>
+
+// A main window talking to a loopback server as a user's session would: connected and
+// registered as "Timer" in "#chan", and logged in on request.
+class ServerSession
+{
+public:
+    static const QByteArray greeting;
+    static const QByteArray endOfMotd;
+
+    ServerSession();
+
+    // Connected, with the nickname and user lines received.
+    bool connect();
+    bool logIn();
+
+    // The lines the program sent since the last mark.
+    void markSent();
+    QList<QByteArray> sentSinceMark();
+    // Waits until that many lines have arrived since the mark.
+    bool waitForSent(qsizetype count);
+
+    std::unique_ptr<frmMain> form;
+    std::unique_ptr<LoopbackServer> server;
+
+private:
+    qsizetype m_mark = 0;
+};
