@@ -127,30 +127,26 @@ void frmMain::createControls()
 
 void frmMain::createMenus()
 {
+    const auto addEntry = [](QMenu *menu, const QString &caption, const QString &name) {
+        QAction *entry = menu->addAction(caption);
+        entry->setObjectName(name);
+        entry->setMenuRole(QAction::NoRole);
+        return entry;
+    };
     mnuServer = menuBar()->addMenu(u"サーバ"_s);
     mnuServer->setObjectName(u"mnuServer"_s);
-    mnuConnect = mnuServer->addAction(u"接続"_s);
-    mnuDisconnect = mnuServer->addAction(u"切断"_s);
+    mnuConnect = addEntry(mnuServer, u"接続"_s, u"mnuConnect"_s);
+    mnuDisconnect = addEntry(mnuServer, u"切断"_s, u"mnuDisconnect"_s);
     mnuDisconnect->setEnabled(false);
-    mnuServerLog = mnuServer->addAction(u"サーバログ"_s);
-    mnuQuit = mnuServer->addAction(u"終了"_s);
+    mnuServerLog = addEntry(mnuServer, u"サーバログ"_s, u"mnuServerLog"_s);
+    mnuQuit = addEntry(mnuServer, u"終了"_s, u"mnuQuit"_s);
 
     mnuSetting = menuBar()->addMenu(u"表示"_s);
     mnuSetting->setObjectName(u"mnuSetting"_s);
-    mnuAlwaysOnTop = mnuSetting->addAction(u"常に前面へ"_s);
-    mnuRestTime = mnuSetting->addAction(u"残り時間表示"_s);
-    mnuStatus = mnuSetting->addAction(u"ステータス"_s);
+    mnuAlwaysOnTop = addEntry(mnuSetting, u"常に前面へ"_s, u"mnuAlwaysOnTop"_s);
+    mnuRestTime = addEntry(mnuSetting, u"残り時間表示"_s, u"mnuRestTime"_s);
+    mnuStatus = addEntry(mnuSetting, u"ステータス"_s, u"mnuStatus"_s);
 
-    for (QAction *entry : {mnuConnect, mnuDisconnect, mnuServerLog, mnuQuit, mnuAlwaysOnTop,
-                           mnuRestTime, mnuStatus})
-        entry->setMenuRole(QAction::NoRole);
-    mnuConnect->setObjectName(u"mnuConnect"_s);
-    mnuDisconnect->setObjectName(u"mnuDisconnect"_s);
-    mnuServerLog->setObjectName(u"mnuServerLog"_s);
-    mnuQuit->setObjectName(u"mnuQuit"_s);
-    mnuAlwaysOnTop->setObjectName(u"mnuAlwaysOnTop"_s);
-    mnuRestTime->setObjectName(u"mnuRestTime"_s);
-    mnuStatus->setObjectName(u"mnuStatus"_s);
     // The check mark is each view setting's only record; the menu toggles it before the
     // handler makes the window follow.
     for (QAction *setting : {mnuAlwaysOnTop, mnuRestTime, mnuStatus})
@@ -179,7 +175,8 @@ frmConnect &frmMain::connectDialog()
 {
     if (!m_connectDialog) {
         m_connectDialog = new frmConnect;
-        connect(m_connectDialog, &frmConnect::unloaded, this, [this] { m_connectDialog = nullptr; });
+        connect(m_connectDialog, &frmConnect::unloaded, this,
+                [this] { m_connectDialog = nullptr; });
         m_connectDialog->Form_Load();
     }
     return *m_connectDialog;

@@ -4,7 +4,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-
 #include <memory>
 
 class LogView;

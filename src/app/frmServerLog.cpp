@@ -10,7 +10,8 @@ using namespace Qt::StringLiterals;
 using namespace platform;
 
 frmServerLog::frmServerLog()
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+    : QWidget(nullptr,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
 {
     setObjectName(u"frmServerLog"_s);

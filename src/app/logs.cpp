@@ -23,7 +23,8 @@ void AddServerLog(const QString &data)
 {
     frmServerLog &serverLog = mainForm().serverLog();
     serverLog.Load();
-    serverLog.txtRec->appendEntry(u"\r\n"_s + logTimeStamp(QTime::currentTime()) + u"\r\n"_s + data);
+    serverLog.txtRec->appendEntry(u"\r\n"_s + logTimeStamp(QTime::currentTime()) + u"\r\n"_s
+                                  + data);
 }
 
 } // namespace basGeneral

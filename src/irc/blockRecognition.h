@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // Tests on one received block: whatever one read returned, possibly several lines or a part of

@@ -1,27 +1,8 @@
 #include "app/basGeneral.h"
+#include "app/blanks.h"
 #include "app/frmMain.h"
 
 #include <QLineEdit>
-
-namespace {
-
-bool isChatBlank(QChar ch)
-{
-    return ch == u' ' || ch == QChar(0x3000);
-}
-
-QString withoutSurroundingBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isChatBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isChatBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-} // namespace
 
 void frmMain::txtSend_KeyPress(qint16 &KeyAscii)
 {

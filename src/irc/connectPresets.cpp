@@ -13,9 +13,9 @@ namespace connectPresets {
 
 QStringList serverHosts()
 {
-    return {u"irc.ircnet.ne.jp"_s,      u"irc.media.kyoto-u.ac.jp"_s, u"irc.huie.hokudai.ac.jp"_s,
-            u"irc.tokyo.wide.ad.jp"_s,  u"irc.fujisawa.wide.ad.jp"_s, u"irc.nara.wide.ad.jp"_s,
-            u"open.ircnet.net"_s,       u"irc.ircnet.com"_s,          u"localhost"_s};
+    return {u"irc.ircnet.ne.jp"_s,     u"irc.media.kyoto-u.ac.jp"_s, u"irc.huie.hokudai.ac.jp"_s,
+            u"irc.tokyo.wide.ad.jp"_s, u"irc.fujisawa.wide.ad.jp"_s, u"irc.nara.wide.ad.jp"_s,
+            u"open.ircnet.net"_s,      u"irc.ircnet.com"_s,          u"localhost"_s};
 }
 
 QString defaultHost()
@@ -82,7 +82,8 @@ void FillServerList()
 
 void FillPortList()
 {
-    fill(mainForm().connectDialog().cboPort, connectPresets::ports(), connectPresets::defaultPort());
+    fill(mainForm().connectDialog().cboPort, connectPresets::ports(),
+         connectPresets::defaultPort());
 }
 
 void FillChannelList()

@@ -38,8 +38,8 @@ void frmMain::Ws_Connect()
     // gives the user line the server's own name.
     QCoreApplication::processEvents();
     SendLine(u"USER tmr"_s + QString::number(versionMajor) + QString::number(versionMinor)
-             + QString::number(versionRevision) + u" "_s + Ws->LocalHostName() + u" "_s
-             + strServer + u" :Kestrion"_s);
+             + QString::number(versionRevision) + u" "_s + Ws->LocalHostName() + u" "_s + strServer
+             + u" :Kestrion"_s);
 }
 
 void frmMain::Ws_DataArrival(qint64)

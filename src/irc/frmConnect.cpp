@@ -41,9 +41,8 @@ QComboBox *makeCombo(bool editable, QWidget *parent, int left, int top, int widt
 QPushButton *makeButton(const QString &text, QWidget *parent, int left, int top)
 {
     auto *button = new QPushButton(text, parent);
-    // Enter presses the button that has the focus.
-    button->setAutoDefault(true);
-    button->setDefault(false);
+    // Qt would make one of them the dialog's default button; Enter is handled by the dialog.
+    button->setAutoDefault(false);
     placeInTwips(button, left, top, 1335, 375);
     return button;
 }
@@ -51,8 +50,9 @@ QPushButton *makeButton(const QString &text, QWidget *parent, int left, int top)
 } // namespace
 
 frmConnect::frmConnect()
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                           | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+    : QDialog(nullptr,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
 {
     setObjectName(u"frmConnect"_s);
     setWindowTitle(u"IRCサーバ接続"_s);
@@ -75,11 +75,11 @@ frmConnect::frmConnect()
     cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1080);
     cmdConnect = makeButton(u"接続"_s, this, 2640, 1080);
 
-    const std::pair<QWidget *, const char16_t *> names[] = {
-        {lblServer, u"lblServer"}, {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
-        {cboPort, u"cboPort"},     {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
-        {lblChannel, u"lblChannel"}, {cboChannel, u"cboChannel"}, {cmdCancel, u"cmdCancel"},
-        {cmdConnect, u"cmdConnect"}};
+    const std::pair<QWidget *, const char16_t *> names[]
+        = {{lblServer, u"lblServer"},   {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
+           {cboPort, u"cboPort"},       {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
+           {lblChannel, u"lblChannel"}, {cboChannel, u"cboChannel"}, {cmdCancel, u"cmdCancel"},
+           {cmdConnect, u"cmdConnect"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QString::fromUtf16(name));
 
@@ -165,10 +165,16 @@ void frmConnect::closeEvent(QCloseEvent *event)
 
 void frmConnect::keyPressEvent(QKeyEvent *event)
 {
-    // The dialog has no default and no cancel button: a focused button takes Enter itself,
-    // and Enter elsewhere or Escape means nothing.
+    // The dialog has no default and no cancel button: Enter presses the focused button and
+    // means nothing elsewhere, and Escape means nothing.
     const int key = event->key();
-    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()))
+            button->click();
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Escape) {
         event->ignore();
         return;
     }

@@ -42,7 +42,8 @@ void setBackgroundColour(QWidget *widget, int systemColourIndex)
 QFont japaneseFont(qreal pointSize)
 {
     QFont font;
-    font.setFamilies({u"MS PGothic"_s, u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s, u"Noto Sans CJK JP"_s});
+    font.setFamilies(
+        {u"MS PGothic"_s, u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s, u"Noto Sans CJK JP"_s});
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     return font;

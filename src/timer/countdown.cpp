@@ -14,7 +14,8 @@ namespace basGeneral {
 
 QString FormatMinSec(qint16 seconds)
 {
-    return u"%1:%2"_s.arg(seconds / 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return u"%1:%2"_s.arg(seconds / 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace basGeneral

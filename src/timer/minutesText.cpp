@@ -1,7 +1,8 @@
 #include "minutesText.h"
 
-#include <QRegularExpression>
+#include "app/blanks.h"
 
+#include <QRegularExpression>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
@@ -10,11 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace minutesText {
 namespace {
-
-bool isBlank(QChar ch)
-{
-    return ch == u' ' || ch == QChar(0x3000);
-}
 
 // Typed with the Japanese input method on, digits, signs, the point and the exponent letter
 // arrive in their full-width forms.
@@ -42,16 +38,9 @@ QChar toAscii(QChar ch)
 
 QString asciiNumberText(const QString &typed)
 {
-    qsizetype begin = 0;
-    qsizetype end = typed.size();
-    while (begin < end && isBlank(typed.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(typed.at(end - 1)))
-        --end;
-    QString ascii;
-    ascii.reserve(end - begin);
-    for (qsizetype i = begin; i < end; ++i)
-        ascii += toAscii(typed.at(i));
+    QString ascii = withoutSurroundingBlanks(typed);
+    for (QChar &ch : ascii)
+        ch = toAscii(ch);
     return ascii;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // The rules for the measuring-time text: what counts as a number, and its normal form.

@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTime>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -131,12 +130,12 @@ private slots:
     {
         QTest::addColumn<QStringList>("appends");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("CR LF") << QStringList{u"a\r\nb"_s} << u"a\nb"_s;
-        QTest::newRow("lone CR") << QStringList{u"a\rb"_s} << u"a\nb"_s;
-        QTest::newRow("lone LF") << QStringList{u"a\nb"_s} << u"a\nb"_s;
-        QTest::newRow("CR LF split") << QStringList{u"a\r"_s, u"\nb"_s} << u"a\nb"_s;
-        QTest::newRow("LF CR is two") << QStringList{u"a\n\rb"_s} << u"a\n\nb"_s;
-        QTest::newRow("CR then text") << QStringList{u"a\r"_s, u"b"_s} << u"a\nb"_s;
+        QTest::newRow("CR LF") << QStringList {u"a\r\nb"_s} << u"a\nb"_s;
+        QTest::newRow("lone CR") << QStringList {u"a\rb"_s} << u"a\nb"_s;
+        QTest::newRow("lone LF") << QStringList {u"a\nb"_s} << u"a\nb"_s;
+        QTest::newRow("CR LF split") << QStringList {u"a\r"_s, u"\nb"_s} << u"a\nb"_s;
+        QTest::newRow("LF CR is two") << QStringList {u"a\n\rb"_s} << u"a\n\nb"_s;
+        QTest::newRow("CR then text") << QStringList {u"a\r"_s, u"b"_s} << u"a\nb"_s;
     }
     void lineBreaksCountOnceEvenWhenSplit()
     {

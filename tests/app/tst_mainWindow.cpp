@@ -10,15 +10,14 @@
 #include "terminationRecorder.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,7 +54,7 @@ private slots:
         QVERIFY(!form->txtSend->isEnabled());
         QCOMPARE(form->txtSend->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
         QCOMPARE(form->txtStatus->palette().color(QPalette::Base), systemColour(COLOR_MENU));
-        QCOMPARE(statusEntries(*form), QStringList{u"[i] ケストリオン1.0.3 起動"_s});
+        QCOMPARE(statusEntries(*form), QStringList {u"[i] ケストリオン1.0.3 起動"_s});
         QVERIFY(form->strChannel.isEmpty() && form->strServer.isEmpty());
         QVERIFY(form->strNick.isEmpty() && form->strPort.isEmpty());
         QVERIFY(!form->loggedIn());
@@ -77,8 +76,8 @@ private slots:
             for (QAction *entry : menu->actions())
                 captions << entry->text();
         QCOMPARE(captions,
-                 (QStringList{u"接続"_s, u"切断"_s, u"サーバログ"_s, u"終了"_s, u"常に前面へ"_s,
-                              u"残り時間表示"_s, u"ステータス"_s}));
+                 (QStringList {u"接続"_s, u"切断"_s, u"サーバログ"_s, u"終了"_s, u"常に前面へ"_s,
+                               u"残り時間表示"_s, u"ステータス"_s}));
     }
 
     void controlsStandWhereTheLayoutPutsThem_data()
@@ -113,9 +112,9 @@ private slots:
 
     void tabOrderRunsFromChatInputToMinutes()
     {
-        const QList<QWidget *> expected{form->txtSend, form->txtStatus, form->cmdCount,
-                                        form->cmdClearLog, form->cboMinutes};
-        QList<QWidget *> order{form->txtSend};
+        const QList<QWidget *> expected {form->txtSend, form->txtStatus, form->cmdCount,
+                                         form->cmdClearLog, form->cboMinutes};
+        QList<QWidget *> order {form->txtSend};
         for (QWidget *w = form->txtSend->nextInFocusChain(); w != form->txtSend;
              w = w->nextInFocusChain()) {
             if (expected.contains(w))
@@ -187,8 +186,8 @@ private slots:
         if (connected) {
             QCOMPARE(responder.boxes[0].prompt, u"現在接続中です。\r\n本当に終了しますか？"_s);
             QCOMPARE(responder.boxes[0].style, 0x131);
-            QCOMPARE(form->Ws->State(), closes ? int(SocketControl::sckClosed)
-                                               : int(SocketControl::sckConnected));
+            QCOMPARE(form->Ws->State(),
+                     closes ? int(SocketControl::sckClosed) : int(SocketControl::sckConnected));
             if (closes)
                 QVERIFY(server.waitForClientGone());
             QVERIFY(!server.received().contains("QUIT"));

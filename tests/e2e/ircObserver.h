@@ -16,8 +16,8 @@ public:
     struct Said
     {
         QByteArray command; // PRIVMSG or NOTICE
-        QString text;       // decoded from CP932
-        qint64 arrivedMs;   // on the same clock as clock()
+        QString text; // decoded from CP932
+        qint64 arrivedMs; // on the same clock as clock()
     };
 
     IrcObserver();

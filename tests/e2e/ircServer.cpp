@@ -5,7 +5,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-
 #include <unistd.h>
 
 IrcServer::IrcServer(int pingSeconds)
@@ -32,11 +31,15 @@ bool IrcServer::writeConfig()
     if (!config.open(QIODevice::WriteOnly))
         return false;
     // The class line's second field is the ping frequency in seconds.
-    config.write("M%" + name().toLatin1() + "%%Kestrion test server%%000A\n"
-                 "A%Kestrion test server%Loopback only%Nobody%%TestNet\n"
-                 "Y%1%" + QByteArray::number(m_pingSeconds) + "%%100%512000%5.5%100.100\n"
-                 "I%*%%%0%1\n"
-                 "P%127.0.0.1%%%" + QByteArray::number(m_port) + "%\n");
+    config.write("M%" + name().toLatin1()
+                 + "%%Kestrion test server%%000A\n"
+                   "A%Kestrion test server%Loopback only%Nobody%%TestNet\n"
+                   "Y%1%"
+                 + QByteArray::number(m_pingSeconds)
+                 + "%%100%512000%5.5%100.100\n"
+                   "I%*%%%0%1\n"
+                   "P%127.0.0.1%%%"
+                 + QByteArray::number(m_port) + "%\n");
     return QDir(m_dir.path()).mkpath(QStringLiteral("run"));
 }
 

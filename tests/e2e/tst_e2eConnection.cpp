@@ -3,9 +3,9 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
+#include "irc/frmConnect.h"
 #include "ircObserver.h"
 #include "ircServer.h"
-#include "irc/frmConnect.h"
 #include "messageBoxResponder.h"
 #include "platform/cp932.h"
 #include "platform/socketControl.h"
@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -68,7 +67,8 @@ private slots:
         const QString text = u"こんにちは、計測①～"_s;
         form->txtSend->setText(u"  "_s + text + u"  "_s);
         QTest::keyClick(form->txtSend, Qt::Key_Return);
-        const QByteArray wire = "PRIVMSG " + channel.toLatin1() + " :" + platform::encodeCp932(text);
+        const QByteArray wire
+            = "PRIVMSG " + channel.toLatin1() + " :" + platform::encodeCp932(text);
         QVERIFY(observer->waitForLine(wire));
         QCOMPARE(observer->saidBy("Timer").constLast().text, text);
         QVERIFY(form->txtSend->text().isEmpty());

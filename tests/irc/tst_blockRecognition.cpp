@@ -14,8 +14,8 @@ private slots:
     {
         QTest::addColumn<QString>("block");
         QTest::addColumn<QString>("name");
-        QTest::newRow("first line") << u":irc.test.local 020 * :Please wait\r\n"_s
-                                    << u"irc.test.local"_s;
+        QTest::newRow("first line")
+            << u":irc.test.local 020 * :Please wait\r\n"_s << u"irc.test.local"_s;
         QTest::newRow("not first line")
             << u"NOTICE AUTH :hello\r\n:irc.b 020 * :Please wait\r\n"_s << u"irc.b"_s;
         QTest::newRow("after a partial line") << u"ait\r\n:irc.c 020 * :x"_s << u"irc.c"_s;

@@ -13,12 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QScopeGuard>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 
@@ -77,13 +76,13 @@ private slots:
         QCOMPARE(itemsOf(dialog.cboServer).constLast(), u"localhost"_s);
         QCOMPARE(dialog.cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
         QCOMPARE(itemsOf(dialog.cboPort),
-                 (QStringList{u"6660"_s, u"6661"_s, u"6662"_s, u"6663"_s, u"6664"_s, u"6665"_s,
-                              u"6666"_s, u"6667"_s, u"6668"_s, u"6669"_s}));
+                 (QStringList {u"6660"_s, u"6661"_s, u"6662"_s, u"6663"_s, u"6664"_s, u"6665"_s,
+                               u"6666"_s, u"6667"_s, u"6668"_s, u"6669"_s}));
         QCOMPARE(dialog.cboPort->currentText(), u"6664"_s);
         QVERIFY(!dialog.cboPort->isEditable());
         QCOMPARE(itemsOf(dialog.cboChannel),
-                 (QStringList{u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s,
-                              u"#Prenn_Velmor"_s, u"#Durmast_Test"_s}));
+                 (QStringList {u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s,
+                               u"#Prenn_Velmor"_s, u"#Durmast_Test"_s}));
         QCOMPARE(dialog.cboChannel->currentText(), u"#Durmast_Velmor"_s);
         QCOMPARE(dialog.txtNick->text(), u"Timer"_s);
         QCOMPARE(dialog.windowTitle(), u"IRCサーバ接続"_s);
@@ -140,8 +139,9 @@ private slots:
         else
             qobject_cast<QComboBox *>(control)->setEditText(typed);
         dialog.cboPort->setFocus(Qt::TabFocusReason);
-        const QString shown = box == u"txtNick"_s ? dialog.txtNick->text()
-                                                  : qobject_cast<QComboBox *>(control)->currentText();
+        const QString shown = box == u"txtNick"_s
+            ? dialog.txtNick->text()
+            : qobject_cast<QComboBox *>(control)->currentText();
         QCOMPARE(shown, after);
         dialog.cmdCancel_Click();
     }
@@ -150,7 +150,8 @@ private slots:
     {
         whileDialogShown([](frmConnect &dialog) {
             QCOMPARE(dialog.focusWidget(), dialog.cmdConnect);
-            QTest::keyClick(dialog.cmdConnect, Qt::Key_Space);
+            QVERIFY(!dialog.cmdConnect->isDefault() && !dialog.cmdCancel->isDefault());
+            QTest::keyClick(dialog.cmdConnect, Qt::Key_Return);
         });
         QCOMPARE(form->strServer, u"irc.ircnet.ne.jp"_s);
         QCOMPARE(form->strPort, u"6664"_s);

@@ -16,12 +16,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace platform;
-
 
 class tst_connection : public QObject
 {
@@ -48,10 +46,11 @@ private slots:
         const QList<QByteArray> lines = server->receivedLines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QByteArray("NICK Timer"));
-        QCOMPARE(lines[1], "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " 127.0.0.1 :Kestrion");
+        QCOMPARE(lines[1],
+                 "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " 127.0.0.1 :Kestrion");
         const QStringList log = statusEntries(*form);
-        QCOMPARE(log.mid(1), (QStringList{u"[+] 127.0.0.1に接続しました"_s,
-                                          u"[+] ログイン情報を送信"_s}));
+        QCOMPARE(log.mid(1),
+                 (QStringList {u"[+] 127.0.0.1に接続しました"_s, u"[+] ログイン情報を送信"_s}));
     }
 
     void blockArrivingBeforeTheUserLineIsHandledFirst()
@@ -68,9 +67,11 @@ private slots:
         QVERIFY(session->connect());
         form->txtSend->setText(u"left from before"_s);
         QVERIFY(session->logIn());
-        QCOMPARE(server->receivedLines().mid(2), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn"}));
+        QCOMPARE(server->receivedLines().mid(2),
+                 (QList<QByteArray> {"JOIN #chan", "MODE #chan +sn"}));
         QCOMPARE(statusEntries(*form).mid(3),
-                 (QStringList{u"[+] 現在irc.testに接続しています"_s, u"[+] #chanにログインしました"_s}));
+                 (QStringList {u"[+] 現在irc.testに接続しています"_s,
+                               u"[+] #chanにログインしました"_s}));
         QVERIFY(form->loggedIn());
         QVERIFY(!form->mnuConnect->isEnabled());
         QVERIFY(form->mnuDisconnect->isEnabled());
@@ -104,7 +105,8 @@ private slots:
         QFETCH(QString, server);
         QVERIFY(session->connect());
         this->server->send(block);
-        QTRY_COMPARE(statusEntries(*form).constLast(), u"[+] 現在"_s + server + u"に接続しています"_s);
+        QTRY_COMPARE(statusEntries(*form).constLast(),
+                     u"[+] 現在"_s + server + u"に接続しています"_s);
         QCOMPARE(form->strServer, server);
     }
 
@@ -112,12 +114,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<bool>("loggedIn");
-        QTest::newRow("020 and 376 in one block") << ServerSession::greeting + ServerSession::endOfMotd << true;
-        QTest::newRow("longer nick") << ServerSession::greeting + ":irc.test 376 Timer_ :End\r\n" << true;
-        QTest::newRow("server in other case") << ServerSession::greeting + ":IRC.TEST 376 Timer :End\r\n" << false;
-        QTest::newRow("other nick") << ServerSession::greeting + ":irc.test 376 Other :End\r\n" << false;
-        QTest::newRow("welcome") << ServerSession::greeting + ":irc.test 001 Timer :Welcome\r\n" << false;
-        QTest::newRow("MOTD missing") << ServerSession::greeting + ":irc.test 422 Timer :MOTD missing\r\n" << false;
+        QTest::newRow("020 and 376 in one block")
+            << ServerSession::greeting + ServerSession::endOfMotd << true;
+        QTest::newRow("longer nick") << ServerSession::greeting + ":irc.test 376 Timer_ :End\r\n"
+                                     << true;
+        QTest::newRow("server in other case")
+            << ServerSession::greeting + ":IRC.TEST 376 Timer :End\r\n"
+            << false;
+        QTest::newRow("other nick") << ServerSession::greeting + ":irc.test 376 Other :End\r\n"
+                                    << false;
+        QTest::newRow("welcome") << ServerSession::greeting + ":irc.test 001 Timer :Welcome\r\n"
+                                 << false;
+        QTest::newRow("MOTD missing")
+            << ServerSession::greeting + ":irc.test 422 Timer :MOTD missing\r\n"
+            << false;
     }
     void onlyTheExactEndOfMotdLogsIn()
     {
@@ -134,7 +144,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<bool>("inUse");
-        QTest::newRow("numeric") << QByteArray(":irc.test 433 * Timer :Nickname is already in use.\r\n")
+        QTest::newRow("numeric") << QByteArray(
+            ":irc.test 433 * Timer :Nickname is already in use.\r\n")
                                  << true;
         QTest::newRow("text") << QByteArray("NOTICE Timer :Nickname is already in use\r\n") << true;
         QTest::newRow("inside a user count")
@@ -148,7 +159,8 @@ private slots:
         server->send(block);
         QTest::qWait(100);
         QCOMPARE(session->sentSinceMark().contains("QUIT"), inUse);
-        QCOMPARE(statusEntries(*form).contains(u"[x] そのニックネームは既に使われています"_s), inUse);
+        QCOMPARE(statusEntries(*form).contains(u"[x] そのニックネームは既に使われています"_s),
+                 inUse);
         QCOMPARE(form->isConnectDialogLoaded(), inUse);
         if (inUse) {
             QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
@@ -161,9 +173,11 @@ private slots:
     void loginStepsComeBeforeTheCollisionInOneBlock()
     {
         QVERIFY(session->connect());
-        server->send(ServerSession::greeting + ServerSession::endOfMotd + ":irc.test 433 * Timer :Nickname is already in use.\r\n");
+        server->send(ServerSession::greeting + ServerSession::endOfMotd
+                     + ":irc.test 433 * Timer :Nickname is already in use.\r\n");
         QVERIFY(server->waitForReceived("QUIT\r\n"));
-        QCOMPARE(session->sentSinceMark(), (QList<QByteArray>{"JOIN #chan", "MODE #chan +sn", "QUIT"}));
+        QCOMPARE(session->sentSinceMark(),
+                 (QList<QByteArray> {"JOIN #chan", "MODE #chan +sn", "QUIT"}));
     }
 
     void afterLoginCollisionsAreNotLookedFor()
@@ -181,7 +195,8 @@ private slots:
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<int>("pongs");
         QTest::newRow("our server") << true << QByteArray("PING :irc.test\r\n") << 1;
-        QTest::newRow("two in one block") << true << QByteArray("PING :irc.test\r\nPING :irc.test\r\n") << 1;
+        QTest::newRow("two in one block")
+            << true << QByteArray("PING :irc.test\r\nPING :irc.test\r\n") << 1;
         QTest::newRow("numeric token") << true << QByteArray("PING :123456\r\n") << 0;
         QTest::newRow("before login") << false << QByteArray("PING :irc.test\r\n") << 0;
     }
@@ -196,8 +211,8 @@ private slots:
             QVERIFY(session->logIn());
         server->send(block);
         QTest::qWait(100);
-        const QList<QByteArray> expected = pongs ? QList<QByteArray>{"PONG irc.test", "NAMES #chan"}
-                                                 : QList<QByteArray>{};
+        const QList<QByteArray> expected
+            = pongs ? QList<QByteArray> {"PONG irc.test", "NAMES #chan"} : QList<QByteArray> {};
         QCOMPARE(session->sentSinceMark(), expected);
     }
 
@@ -207,11 +222,16 @@ private slots:
         QTest::addColumn<bool>("quits");
         QTest::addColumn<bool>("kickLogged");
         QTest::newRow("kick") << QByteArray(":op!u@h KICK #chan Timer :bye\r\n") << true << true;
-        QTest::newRow("kick of another") << QByteArray(":op!u@h KICK #chan Other :bye\r\n") << false << false;
-        QTest::newRow("kick, other case") << QByteArray(":op!u@h KICK #CHAN Timer :bye\r\n") << false << false;
-        QTest::newRow("kick without reason") << QByteArray(":op!u@h KICK #chan Timer\r\n") << false << false;
-        QTest::newRow("own part") << QByteArray(":Timer!~tmr103@h PART #chan :bye\r\n") << true << false;
-        QTest::newRow("part of another") << QByteArray(":Other!~x@h PART #chan :bye\r\n") << false << false;
+        QTest::newRow("kick of another")
+            << QByteArray(":op!u@h KICK #chan Other :bye\r\n") << false << false;
+        QTest::newRow("kick, other case")
+            << QByteArray(":op!u@h KICK #CHAN Timer :bye\r\n") << false << false;
+        QTest::newRow("kick without reason")
+            << QByteArray(":op!u@h KICK #chan Timer\r\n") << false << false;
+        QTest::newRow("own part") << QByteArray(":Timer!~tmr103@h PART #chan :bye\r\n") << true
+                                  << false;
+        QTest::newRow("part of another")
+            << QByteArray(":Other!~x@h PART #chan :bye\r\n") << false << false;
     }
     void kickOfUsAndOwnPartEndTheSession()
     {
@@ -222,8 +242,10 @@ private slots:
         QVERIFY(session->logIn());
         server->send(block);
         QTest::qWait(100);
-        QCOMPARE(session->sentSinceMark(), quits ? QList<QByteArray>{"QUIT"} : QList<QByteArray>{});
-        QCOMPARE(statusEntries(*form).constLast() == u"[i] #chanから追い出されました"_s, kickLogged);
+        QCOMPARE(session->sentSinceMark(),
+                 quits ? QList<QByteArray> {"QUIT"} : QList<QByteArray> {});
+        QCOMPARE(statusEntries(*form).constLast() == u"[i] #chanから追い出されました"_s,
+                 kickLogged);
     }
 
     void disconnectAsksWhileConnected_data()
@@ -248,7 +270,8 @@ private slots:
         if (disconnected)
             QVERIFY(server->waitForClientGone());
         QTest::qWait(50);
-        QCOMPARE(statusEntries(*form).count(u"[x] irc.testから切断しました"_s), disconnected ? 1 : 0);
+        QCOMPARE(statusEntries(*form).count(u"[x] irc.testから切断しました"_s),
+                 disconnected ? 1 : 0);
         QVERIFY(session->sentSinceMark().isEmpty());
     }
 

@@ -36,7 +36,8 @@ private slots:
         QTest::newRow("line") << 3 << u"QUIT"_s << QByteArray("QUIT\r\n");
         QTest::newRow("Japanese") << 1 << u"開始＠"_s
                                   << QByteArray("PRIVMSG #x :\x8a\x4a\x8e\x6e\x81\x97\r\n");
-        QTest::newRow("CR LF inside") << 1 << u"a\r\nQUIT"_s << QByteArray("PRIVMSG #x :a  QUIT\r\n");
+        QTest::newRow("CR LF inside")
+            << 1 << u"a\r\nQUIT"_s << QByteArray("PRIVMSG #x :a  QUIT\r\n");
         QTest::newRow("NUL inside") << 3 << u"NICK a\u0000b"_s << QByteArray("NICK a b\r\n");
         QTest::newRow("lone LF") << 3 << u"NICK a\nb"_s << QByteArray("NICK a b\r\n");
     }
@@ -131,13 +132,14 @@ private slots:
         QTest::newRow("empty") << QString() << QByteArray() << QString();
         QTest::newRow("spaces only") << u"   "_s << QByteArray() << u"   "_s;
         QTest::newRow("ideographic spaces only") << u"　 　"_s << QByteArray() << u"　 　"_s;
-        QTest::newRow("spaces around") << u"  abc  "_s << QByteArray("PRIVMSG #x :abc\r\n")
-                                       << QString();
+        QTest::newRow("spaces around")
+            << u"  abc  "_s << QByteArray("PRIVMSG #x :abc\r\n") << QString();
         QTest::newRow("ideographic spaces around")
             << u"　abc　"_s << QByteArray("PRIVMSG #x :abc\r\n") << QString();
-        QTest::newRow("tab stays") << u"\tabc"_s << QByteArray("PRIVMSG #x :\tabc\r\n") << QString();
-        QTest::newRow("inner blanks stay") << u"a  b"_s << QByteArray("PRIVMSG #x :a  b\r\n")
-                                           << QString();
+        QTest::newRow("tab stays")
+            << u"\tabc"_s << QByteArray("PRIVMSG #x :\tabc\r\n") << QString();
+        QTest::newRow("inner blanks stay")
+            << u"a  b"_s << QByteArray("PRIVMSG #x :a  b\r\n") << QString();
     }
     void enterSendsTheTrimmedText()
     {

@@ -45,7 +45,9 @@ private slots:
     void invalidBytesBecomeReplacementCharacters()
     {
         platform::Cp932Decoder decoder;
-        const QString text = decoder.decode(QByteArray("a\xff" "b\x80", 4));
+        const QString text = decoder.decode(QByteArray("a\xff"
+                                                       "b\x80",
+                                                       4));
         QCOMPARE(text, u"a\uFFFDb\uFFFD"_s);
         QCOMPARE(decoder.decode(QByteArray("c")), u"c"_s);
     }
@@ -213,10 +215,7 @@ private slots:
         QCOMPARE(server.received(), QByteArray("PRIVMSG #x :\x8a\x4a\x8e\x6e\x81\x97\r\n"));
     }
 
-    void localHostNameIsNeverEmpty()
-    {
-        QVERIFY(!SocketControl().LocalHostName().isEmpty());
-    }
+    void localHostNameIsNeverEmpty() { QVERIFY(!SocketControl().LocalHostName().isEmpty()); }
 };
 
 QTEST_MAIN(tst_socketControl)

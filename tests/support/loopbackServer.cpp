@@ -2,7 +2,6 @@
 
 #include <QTcpSocket>
 #include <QTest>
-
 #include <sys/socket.h>
 
 LoopbackServer::LoopbackServer(const QList<quint16> &candidatePorts)
@@ -94,7 +93,7 @@ void LoopbackServer::closeClient()
 void LoopbackServer::resetClient()
 {
     // A zero linger time makes the close a reset instead of a FIN.
-    const linger resetOnClose{1, 0};
+    const linger resetOnClose {1, 0};
     ::setsockopt(int(m_client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &resetOnClose,
                  sizeof resetOnClose);
     m_client->abort();

@@ -6,8 +6,8 @@
 
 using namespace Qt::StringLiterals;
 
-const QByteArray ServerSession::greeting =
-    ":irc.test 020 * :Please wait while we process your connection.\r\n";
+const QByteArray ServerSession::greeting
+    = ":irc.test 020 * :Please wait while we process your connection.\r\n";
 const QByteArray ServerSession::endOfMotd = ":irc.test 376 Timer :End of MOTD command.\r\n";
 
 ServerSession::ServerSession()

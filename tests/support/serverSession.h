@@ -4,7 +4,6 @@
 #include "loopbackServer.h"
 
 #include <QList>
-
 #include <memory>
 
 // A main window talking to a loopback server as a user's session would: connected and

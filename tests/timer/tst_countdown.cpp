@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -52,7 +51,7 @@ Schedule timedRun(int minutes, int firstNoticeMinute)
 {
     Schedule schedule = timedCountdown(minutes);
     for (int k = 1; k < minutes; ++k) {
-        QStringList lines{message(u"%1分経過＠"_s.arg(k))};
+        QStringList lines {message(u"%1分経過＠"_s.arg(k))};
         if (k >= firstNoticeMinute)
             lines << notice(u"残り%1分"_s.arg(minutes - k));
         schedule.insert(11 + 60 * k, lines);
@@ -64,7 +63,7 @@ Schedule timedRun(int minutes, int firstNoticeMinute)
 
 QStringList timerLog(const QList<int> &fiveMinuteMarks)
 {
-    QStringList log{u"[t] カウント開始"_s, u"[t] 計測開始"_s};
+    QStringList log {u"[t] カウント開始"_s, u"[t] 計測開始"_s};
     for (int k : fiveMinuteMarks)
         log << u"[t] 開始から%1分経過"_s.arg(k);
     log << u"[t] 計測終了"_s;
@@ -107,24 +106,24 @@ private slots:
 
     void countdownOnlyRun()
     {
-        const Schedule schedule{{0, {notice(u"計測時間0分 カウント開始"_s)}},
-                                {1, {message(u"10＠"_s)}},
-                                {2, {message(u"9"_s)}},
-                                {3, {message(u"8"_s)}},
-                                {4, {message(u"7"_s)}},
-                                {5, {message(u"6"_s)}},
-                                {6, {message(u"5＠"_s)}},
-                                {7, {message(u"4＠"_s)}},
-                                {8, {message(u"3＠"_s)}},
-                                {9, {message(u"2＠"_s)}},
-                                {10, {message(u"1＠"_s)}},
-                                {11, {message(u"0＠"_s)}}};
-        const QMap<int, QString> captions{{1, base + u" - カウント10"_s},
-                                          {5, base + u" - カウント6"_s},
-                                          {10, base + u" - カウント1"_s},
-                                          {11, base}};
+        const Schedule schedule {{0, {notice(u"計測時間0分 カウント開始"_s)}},
+                                 {1, {message(u"10＠"_s)}},
+                                 {2, {message(u"9"_s)}},
+                                 {3, {message(u"8"_s)}},
+                                 {4, {message(u"7"_s)}},
+                                 {5, {message(u"6"_s)}},
+                                 {6, {message(u"5＠"_s)}},
+                                 {7, {message(u"4＠"_s)}},
+                                 {8, {message(u"3＠"_s)}},
+                                 {9, {message(u"2＠"_s)}},
+                                 {10, {message(u"1＠"_s)}},
+                                 {11, {message(u"0＠"_s)}}};
+        const QMap<int, QString> captions {{1, base + u" - カウント10"_s},
+                                           {5, base + u" - カウント6"_s},
+                                           {10, base + u" - カウント1"_s},
+                                           {11, base}};
         run(u"0"_s, 11, schedule, captions);
-        QCOMPARE(timerEntries(), (QStringList{u"[t] カウント開始"_s, u"[t] カウント終了"_s}));
+        QCOMPARE(timerEntries(), (QStringList {u"[t] カウント開始"_s, u"[t] カウント終了"_s}));
         expectIdle();
     }
 
@@ -132,12 +131,10 @@ private slots:
     {
         Schedule schedule = timedCountdown(1);
         schedule.insert(71, {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)});
-        const QMap<int, QString> captions{{9, base + u" - カウント2"_s},
-                                          {11, base + u" - 計測開始"_s},
-                                          {15, base + u" - 計測開始"_s},
-                                          {16, base + u" - 00:05経過"_s},
-                                          {70, base + u" - 00:59経過"_s},
-                                          {71, base}};
+        const QMap<int, QString> captions {
+            {9, base + u" - カウント2"_s},  {11, base + u" - 計測開始"_s},
+            {15, base + u" - 計測開始"_s},  {16, base + u" - 00:05経過"_s},
+            {70, base + u" - 00:59経過"_s}, {71, base}};
         run(u"1"_s, 71, schedule, captions);
         QCOMPARE(timerEntries(), timerLog({}));
         expectIdle();
@@ -180,15 +177,14 @@ private slots:
         QTest::addColumn<int>("minutes");
         QTest::addColumn<int>("firstNoticeMinute");
         QTest::addColumn<QList<int>>("logMinutes");
-        QTest::newRow("20") << 20 << 15 << QList<int>{5, 10, 15};
-        QTest::newRow("59") << 59 << 54 << QList<int>{5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55};
-        QTest::newRow("60") << 60 << 50 << QList<int>{5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55};
-        QTest::newRow("90") << 90 << 80
-                            << QList<int>{5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70,
-                                          75, 80, 85};
+        QTest::newRow("20") << 20 << 15 << QList<int> {5, 10, 15};
+        QTest::newRow("59") << 59 << 54 << QList<int> {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55};
+        QTest::newRow("60") << 60 << 50 << QList<int> {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55};
+        QTest::newRow("90") << 90 << 80 << QList<int> {5,  10, 15, 20, 25, 30, 35, 40, 45,
+                                                       50, 55, 60, 65, 70, 75, 80, 85};
         QTest::newRow("120") << 120 << 110
-                             << QList<int>{5,  10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60,
-                                           65, 70, 75, 80, 85, 90, 95, 100, 105, 110, 115};
+                             << QList<int> {5,  10, 15, 20, 25, 30, 35, 40,  45,  50,  55, 60,
+                                            65, 70, 75, 80, 85, 90, 95, 100, 105, 110, 115};
     }
     void longRuns()
     {
@@ -221,11 +217,11 @@ private slots:
         const qsizetype logSize = statusEntries(*form).size();
         QTest::mouseClick(form->cmdCount, Qt::LeftButton);
         QVERIFY(session->waitForSent(4));
-        QCOMPARE(decodedSent(), (QStringList{message(u"終了＠"_s), message(u"終了＠"_s),
-                                             message(u"終了＠"_s),
-                                             message(u"＠＠＠＠計測中断＠＠＠＠"_s)}));
+        QCOMPARE(decodedSent(),
+                 (QStringList {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s),
+                               message(u"＠＠＠＠計測中断＠＠＠＠"_s)}));
         QCOMPARE(statusEntries(*form).mid(logSize),
-                 (QStringList{u"[t] 計測終了"_s, u"[t] ユーザによる計測中断"_s}));
+                 (QStringList {u"[t] 計測終了"_s, u"[t] ユーザによる計測中断"_s}));
         QCOMPARE(form->elapsedSeconds(), qint16(0));
         expectIdle();
     }
@@ -312,7 +308,7 @@ private slots:
         expectIdle();
         QVERIFY(session->waitForSent(3));
         QCOMPARE(decodedSent().mid(decodedSent().size() - 3),
-                 (QStringList{message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)}));
+                 (QStringList {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)}));
     }
 
     void startValidatesATextThatNeverLostTheFocus()

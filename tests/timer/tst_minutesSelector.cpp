@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -38,9 +37,9 @@ private slots:
         QStringList presets;
         for (int i = 0; i < form->cboMinutes->count(); ++i)
             presets << form->cboMinutes->itemText(i);
-        QCOMPARE(presets, (QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"5"_s, u"10"_s, u"15"_s,
-                                       u"20"_s, u"30"_s, u"45"_s, u"50"_s, u"60"_s, u"90"_s,
-                                       u"120"_s}));
+        QCOMPARE(presets,
+                 (QStringList {u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"5"_s, u"10"_s, u"15"_s, u"20"_s,
+                               u"30"_s, u"45"_s, u"50"_s, u"60"_s, u"90"_s, u"120"_s}));
     }
 
     void enablingAndDisablingChangeTheLook()
