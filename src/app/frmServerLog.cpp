@@ -73,7 +73,7 @@ void frmServerLog::Form_Load()
 
 void frmServerLog::Form_Unload()
 {
-    strSavedLog = txtRec->toPlainText();
+    strSavedLog = txtRec->logText();
     m_savedEndsInCarriageReturn = txtRec->endsInCarriageReturn();
 }
 

@@ -8,45 +8,102 @@ LogView::LogView(QWidget *parent)
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setMaximumBlockCount(maximumLines);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
 }
 
-void LogView::appendEntry(const QString &text)
+QString LogView::normalised(const QString &text)
 {
-    qsizetype lineLength = document()->lastBlock().length() - 1;
-    QString normalised;
-    normalised.reserve(text.size() + text.size() / maximumLineLength + 1);
+    QString lines;
+    lines.reserve(text.size() + text.size() / maximumLineLength + 1);
     for (const QChar ch : text) {
         const bool completesCrLf = m_endsInCarriageReturn && ch == u'\n';
         m_endsInCarriageReturn = ch == u'\r';
         if (completesCrLf)
             continue;
         if (ch == u'\r' || ch == u'\n') {
-            normalised += u'\n';
-            lineLength = 0;
+            lines += u'\n';
+            m_lastLineLength = 0;
             continue;
         }
-        if (lineLength == maximumLineLength) {
-            normalised += u'\n';
-            lineLength = 0;
+        if (m_lastLineLength == maximumLineLength) {
+            lines += u'\n';
+            m_lastLineLength = 0;
         }
-        normalised += ch;
-        ++lineLength;
+        lines += ch;
+        ++m_lastLineLength;
     }
+    return lines;
+}
 
-    QTextCursor cursor = textCursor();
+void LogView::appendEntry(const QString &text)
+{
+    QString lines = normalised(text);
+    if (isVisible()) {
+        insertAtEnd(lines);
+        return;
+    }
+    const qsizetype lineBreaks = lines.count(u'\n');
+    m_pending.push_back({std::move(lines), lineBreaks});
+    m_pendingLineBreaks += lineBreaks;
+    // Text that the newest lines would push out anyway is dropped already.
+    while (m_pending.size() > 1
+           && m_pendingLineBreaks - m_pending.front().lineBreaks >= maximumLines) {
+        m_pendingLineBreaks -= m_pending.front().lineBreaks;
+        m_pending.pop_front();
+    }
+}
+
+void LogView::insertAtEnd(const QString &text)
+{
+    QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(normalised);
-    setTextCursor(cursor);
+    cursor.insertText(text);
+    // Qt's own block limit trims a few blocks at a time and costs several times more.
+    const int excess = document()->blockCount() - maximumLines;
+    if (excess > 0) {
+        QTextCursor oldest(document());
+        oldest.setPosition(document()->findBlockByNumber(excess).position(),
+                           QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+    }
+    moveCursor(QTextCursor::End);
     ensureCursorVisible();
+}
+
+void LogView::flushPending()
+{
+    if (m_pending.empty())
+        return;
+    if (m_pendingLineBreaks >= maximumLines)
+        clear();
+    QString text;
+    for (const PendingText &pending : m_pending)
+        text += pending.text;
+    m_pending.clear();
+    m_pendingLineBreaks = 0;
+    insertAtEnd(text);
+}
+
+void LogView::showEvent(QShowEvent *event)
+{
+    QPlainTextEdit::showEvent(event);
+    flushPending();
 }
 
 void LogView::setLogText(const QString &text)
 {
-    setPlainText(QString());
+    m_pending.clear();
+    m_pendingLineBreaks = 0;
     m_endsInCarriageReturn = false;
-    appendEntry(text);
+    m_lastLineLength = 0;
+    clear();
+    insertAtEnd(normalised(text));
     moveCursor(QTextCursor::Start);
+}
+
+QString LogView::logText()
+{
+    flushPending();
+    return toPlainText();
 }

@@ -39,6 +39,10 @@ SocketControl::SocketControl(QObject *parent)
     : QObject(parent)
     , m_socket(new QTcpSocket(this))
 {
+    // One read, and so one received block, is at most this long: a server that sends without
+    // pause costs bounded work and memory per event, and the tick and the user's clicks get
+    // their turn in between.
+    m_socket->setReadBufferSize(readChunkBytes);
     connect(m_socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
     connect(m_socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &SocketControl::onErrorOccurred);

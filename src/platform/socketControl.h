@@ -30,6 +30,8 @@ public:
         sckHostNotFound = 11004,
     };
 
+    static constexpr qint64 readChunkBytes = 64 * 1024;
+
     explicit SocketControl(QObject *parent = nullptr);
 
     void Connect(const QString &host, const QString &port);

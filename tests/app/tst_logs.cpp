@@ -45,7 +45,7 @@ private slots:
         AddStatusLog(u"[+] abc"_s);
         AddStatusLog(QString());
         AddStatusLog(u"one\r\ntwo"_s);
-        const QStringList lines = form->txtStatus->toPlainText().split(u'\n');
+        const QStringList lines = form->txtStatus->logText().split(u'\n');
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines[0].isEmpty());
         static const QRegularExpression stamped(u"^\\d\\d:\\d\\d:\\d\\d"_s);
@@ -73,7 +73,7 @@ private slots:
         AddServerLog(u":irc.test 001 Timer :Welcome\r\n"_s);
         QVERIFY(log.isLoaded());
         QVERIFY(!log.isVisible());
-        const QStringList lines = log.txtRec->toPlainText().split(u'\n');
+        const QStringList lines = log.txtRec->logText().split(u'\n');
         QCOMPARE(lines.size(), 4);
         QVERIFY(lines[0].isEmpty());
         QCOMPARE(lines[1].size(), 8);
@@ -85,7 +85,7 @@ private slots:
     {
         AddServerLog(u"partial"_s);
         AddServerLog(u" rest\r\n"_s);
-        const QStringList lines = form->serverLog().txtRec->toPlainText().split(u'\n');
+        const QStringList lines = form->serverLog().txtRec->logText().split(u'\n');
         QCOMPARE(lines.size(), 6);
         QCOMPARE(lines[2], u"partial"_s);
         QCOMPARE(lines[3].size(), 8);
@@ -98,14 +98,14 @@ private slots:
         form->mnuServerLog_Click();
         frmServerLog &log = form->serverLog();
         QVERIFY(log.isVisible());
-        const QString text = log.txtRec->toPlainText();
+        const QString text = log.txtRec->logText();
         log.close();
         QVERIFY(!log.isLoaded());
         AddServerLog(u"while closed\r\n"_s);
         QVERIFY(!log.isVisible());
         form->mnuServerLog_Click();
-        QVERIFY(log.txtRec->toPlainText().startsWith(text));
-        QVERIFY(log.txtRec->toPlainText().endsWith(u"while closed\n"_s));
+        QVERIFY(log.txtRec->logText().startsWith(text));
+        QVERIFY(log.txtRec->logText().endsWith(u"while closed\n"_s));
 
         log.close();
         form->mnuServerLog_Click();
@@ -118,12 +118,12 @@ private slots:
         form->mnuServerLog_Click();
         frmServerLog &log = form->serverLog();
         QTest::mouseClick(log.cmdClearLog, Qt::LeftButton);
-        QVERIFY(log.txtRec->toPlainText().isEmpty());
+        QVERIFY(log.txtRec->logText().isEmpty());
         log.close();
         AddServerLog(u"new\r\n"_s);
         form->mnuServerLog_Click();
-        QVERIFY(!log.txtRec->toPlainText().contains(u"old"_s));
-        QVERIFY(log.txtRec->toPlainText().contains(u"new"_s));
+        QVERIFY(!log.txtRec->logText().contains(u"old"_s));
+        QVERIFY(log.txtRec->logText().contains(u"new"_s));
     }
 
     void lineBreaksCountOnceEvenWhenSplit_data()
@@ -144,7 +144,7 @@ private slots:
         LogView view;
         for (const QString &text : appends)
             view.appendEntry(text);
-        QCOMPARE(view.toPlainText(), shown);
+        QCOMPARE(view.logText(), shown);
     }
 
     void splitCrLfSurvivesAnUnload()
@@ -153,7 +153,23 @@ private slots:
         form->serverLog().Unload();
         form->serverLog().Load();
         form->serverLog().txtRec->appendEntry(u"\nb"_s);
-        QVERIFY(form->serverLog().txtRec->toPlainText().endsWith(u"a\nb"_s));
+        QVERIFY(form->serverLog().txtRec->logText().endsWith(u"a\nb"_s));
+    }
+
+    void hiddenLogCollectsAndShowsOnceShown()
+    {
+        LogView view;
+        for (int i = 0; i < 3 * LogView::maximumLines; ++i)
+            view.appendEntry(u"\r\nline %1"_s.arg(i));
+        QCOMPARE(view.document()->characterCount(), 1);
+        view.show();
+        QCOMPARE(view.document()->blockCount(), LogView::maximumLines);
+        QCOMPARE(view.document()->lastBlock().text(), u"line %1"_s.arg(3 * LogView::maximumLines - 1));
+        QCOMPARE(view.document()->firstBlock().text(),
+                 u"line %1"_s.arg(2 * LogView::maximumLines));
+        view.appendEntry(u"\r\nvisible"_s);
+        QCOMPARE(view.document()->lastBlock().text(), u"visible"_s);
+        QCOMPARE(view.document()->blockCount(), LogView::maximumLines);
     }
 
     void veryLongLineIsKeptInPieces()
@@ -162,7 +178,7 @@ private slots:
         const QString line(3 * LogView::maximumLineLength + 5, u'x');
         view.appendEntry(u"ab"_s);
         view.appendEntry(line);
-        const QStringList shown = view.toPlainText().split(u'\n');
+        const QStringList shown = view.logText().split(u'\n');
         QCOMPARE(shown.size(), 4);
         QCOMPARE(shown[0].size(), LogView::maximumLineLength);
         QCOMPARE(shown[3].size(), 7);
@@ -176,6 +192,7 @@ private slots:
         for (int i = 0; i < LogView::maximumLines + 10; ++i)
             text += u"\n%1"_s.arg(i);
         view.appendEntry(text);
+        view.logText();
         QCOMPARE(view.document()->blockCount(), LogView::maximumLines);
         QCOMPARE(view.document()->lastBlock().text(), QString::number(LogView::maximumLines + 9));
     }

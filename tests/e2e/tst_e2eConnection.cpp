@@ -56,7 +56,7 @@ private slots:
         const QStringList log = statusEntries(*form);
         QVERIFY(log.contains(u"[+] 現在irc.test.localに接続しています"_s));
         QVERIFY(log.contains(u"[+] #Durmast_Testにログインしました"_s));
-        QVERIFY(form->serverLog().txtRec->toPlainText().contains(u" 376 Timer "_s));
+        QVERIFY(form->serverLog().txtRec->logText().contains(u" 376 Timer "_s));
     }
 
     void chatTextReachesTheChannelInCp932()
@@ -84,7 +84,7 @@ private slots:
         // that left the previous ping unanswered. A second ping therefore proves the first was
         // answered.
         QTRY_VERIFY_WITH_TIMEOUT(
-            form->serverLog().txtRec->toPlainText().count(u"PING :irc.test.local"_s) >= 2, 120000);
+            form->serverLog().txtRec->logText().count(u"PING :irc.test.local"_s) >= 2, 120000);
         QVERIFY(form->loggedIn());
         QCOMPARE(form->Ws->State(), int(SocketControl::sckConnected));
     }

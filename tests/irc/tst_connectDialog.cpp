@@ -202,7 +202,7 @@ private slots:
     {
         QFETCH(bool, closeBox);
         form->strServer = u"kept"_s;
-        const QString logBefore = form->txtStatus->toPlainText();
+        const QString logBefore = form->txtStatus->logText();
         whileDialogShown([closeBox](frmConnect &dialog) {
             dialog.cboServer->setEditText(u"other"_s);
             if (closeBox)
@@ -211,7 +211,7 @@ private slots:
                 QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
         });
         QCOMPARE(form->strServer, u"kept"_s);
-        QCOMPARE(form->txtStatus->toPlainText(), logBefore);
+        QCOMPARE(form->txtStatus->logText(), logBefore);
         QVERIFY(form->mnuConnect->isEnabled());
         QCOMPARE(form->Ws->State(), int(SocketControl::sckClosed));
         QTRY_VERIFY(!form->isConnectDialogLoaded());

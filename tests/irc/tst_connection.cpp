@@ -86,7 +86,7 @@ private slots:
         QVERIFY(session->connect());
         server->send(ServerSession::greeting);
         QTRY_VERIFY(form->serverLog().isLoaded()
-                    && form->serverLog().txtRec->toPlainText().contains(u"Please wait"_s));
+                    && form->serverLog().txtRec->logText().contains(u"Please wait"_s));
         QVERIFY(!form->serverLog().isVisible());
     }
 

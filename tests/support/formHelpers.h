@@ -8,10 +8,10 @@
 
 // The status log's entries with their time stamps taken off, in order. The box's first line
 // is always the empty one before the first entry.
-inline QStringList statusEntries(const frmMain &form)
+inline QStringList statusEntries(frmMain &form)
 {
     static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d"));
-    QStringList lines = form.txtStatus->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = form.txtStatus->logText().split(QLatin1Char('\n'));
     lines.removeFirst();
     for (QString &line : lines)
         line.remove(stamp);
