@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-ipafont-gothic ircd-irc2)
+packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-ipafont-gothic ircd-irc2 clang
+    libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed' \

@@ -9,7 +9,8 @@
 class MessageBoxResponder
 {
 public:
-    MessageBoxResponder()
+    MessageBoxResponder() { install(); }
+    void install()
     {
         platform::setMessageBoxHook([this](const platform::MessageBoxRequest &request) {
             boxes.append(request);

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the plain build's suite, a short run of
+# each fuzz target, and the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh
+ctest --test-dir build --output-on-failure -j2
+tests/fuzz/run.sh 30
+cmake -S . -B build-sanitize -DKESTRION_SANITIZE=ON > /dev/null
+cmake --build build-sanitize -j"$(nproc)"
+ctest --test-dir build-sanitize --output-on-failure -j2

@@ -1,0 +1,54 @@
+// Received blocks before and after login: arbitrary bytes through the CP932 decoder, with
+// arbitrary server, nickname and channel texts.
+// Input: server LF nick LF channel LF block bytes.
+
+#include "irc/blockRecognition.h"
+#include "platform/cp932.h"
+
+#include <QByteArrayList>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using namespace blockRecognition;
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    QList<QByteArray> parts = input.split('\n');
+    while (parts.size() < 4)
+        parts << QByteArray();
+    const QString server = QString::fromUtf8(parts[0]);
+    const QString nick = QString::fromUtf8(parts[1]);
+    const QString channel = QString::fromUtf8(parts[2]);
+    platform::Cp932Decoder decoder;
+    const QString block
+        = decoder.decode(input.mid(parts[0].size() + parts[1].size() + parts[2].size() + 3));
+
+    if (const std::optional<QString> name = serverNameFrom020(block)) {
+        // One line's prefix: never empty, never across a line break, never with the numeric.
+        require(!name->isEmpty());
+        require(!name->contains(u'\n'));
+        require(holds020(block));
+        require(block.contains(*name + u" 020 * :"_s));
+    }
+    if (isEndOfMotd(block, server, nick))
+        require(block.contains(u" 376 "_s));
+    if (isNicknameInUse(block))
+        require(block.contains(u" 433 "_s) || block.contains(u"Nickname is already in use"_s));
+    if (isOwnPart(block, nick, channel))
+        require(block.contains(u" PART "_s + channel));
+    // Only that they neither crash nor read out of bounds.
+    (void)isPingFor(block, server);
+    (void)isKickOf(block, channel, nick);
+    return 0;
+}

@@ -1,0 +1,37 @@
+// The CP932 decoder fed the same bytes in random pieces gives what one whole read gives.
+// Input: one byte that seeds the split points, then the bytes.
+
+#include "platform/cp932.h"
+
+#include <cstdlib>
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
+    const QString whole = platform::Cp932Decoder().decode(bytes);
+
+    platform::Cp932Decoder pieces;
+    QString joined;
+    quint32 state = data[0] * 2654435761u + 1;
+    for (qsizetype at = 0; at < bytes.size();) {
+        state = state * 1664525u + 1013904223u;
+        const qsizetype length = qMin<qsizetype>(1 + (state >> 24) % 7, bytes.size() - at);
+        joined += pieces.decode(bytes.mid(at, length));
+        at += length;
+    }
+    require(joined == whole);
+    require(!joined.contains(QChar(0x1A)));
+    return 0;
+}
