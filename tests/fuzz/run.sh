@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-30}
 jobs=${2:-1}
-cmake -S . -B build-fuzz -DKESTRION_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build-fuzz -DKESTRION_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build-fuzz -j"$(nproc)" > /dev/null
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1
