@@ -2,24 +2,14 @@
 // arbitrary server, nickname and channel texts.
 // Input: server LF nick LF channel LF block bytes.
 
+#include "fuzzCheck.h"
 #include "irc/blockRecognition.h"
 #include "platform/cp932.h"
 
 #include <QByteArrayList>
-#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 using namespace blockRecognition;
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

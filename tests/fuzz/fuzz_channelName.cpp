@@ -1,18 +1,7 @@
 // Channel normalisation: exactly one leading "#", no other, and nothing else changed.
 
+#include "fuzzCheck.h"
 #include "irc/channelName.h"
-
-#include <cstdlib>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

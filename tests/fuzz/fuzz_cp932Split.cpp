@@ -1,19 +1,8 @@
 // The CP932 decoder fed the same bytes in random pieces gives what one whole read gives.
 // Input: one byte that seeds the split points, then the bytes.
 
+#include "fuzzCheck.h"
 #include "platform/cp932.h"
-
-#include <cstdlib>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

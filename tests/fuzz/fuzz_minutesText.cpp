@@ -1,21 +1,10 @@
 // The minutes text: any typed text is either rejected with one of the three messages and reset
 // to "20", or normalised to plain digits from 0 to 120 that read back unchanged.
 
+#include "fuzzCheck.h"
 #include "timer/minutesText.h"
 
-#include <cstdlib>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
