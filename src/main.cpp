@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 #include "platform/eventLoop.h"
+#include "platform/windowHelpers.h"
 
 #include <QApplication>
 
@@ -7,6 +8,9 @@ int main(int argc, char *argv[])
 {
     platform::useFairEventLoop();
     QApplication app(argc, argv);
+    // Lets a taskbar match the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(platform::desktopId());
+    QApplication::setWindowIcon(platform::programIcon());
     frmMain window;
     window.show();
     return app.exec();

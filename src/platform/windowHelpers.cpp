@@ -51,10 +51,12 @@ QFont japaneseFont(qreal pointSize)
 
 QIcon programIcon()
 {
-    QIcon icon;
-    icon.addFile(u":/icons/kestrion-16.png"_s, QSize(16, 16));
-    icon.addFile(u":/icons/kestrion-32.png"_s, QSize(32, 32));
-    return icon;
+    QIcon bundled;
+    for (int size : {16, 32, 48, 128})
+        bundled.addFile(u":/icons/kestrion-%1.png"_s.arg(size), QSize(size, size));
+    // An installed copy follows the desktop's icon theme; a build run from its folder still has
+    // the bundled one.
+    return QIcon::fromTheme(desktopId(), bundled);
 }
 
 void setAlwaysOnTop(QWidget *window, bool onTop)

@@ -28,6 +28,11 @@ void setBackgroundColour(QWidget *widget, int systemColourIndex);
 // The Japanese UI face, with fallbacks that Debian ships.
 QFont japaneseFont(qreal pointSize);
 
+// The name of the installed desktop entry, metadata and theme icon.
+inline QString desktopId()
+{
+    return QStringLiteral("org.kestrion.Kestrion");
+}
 QIcon programIcon();
 
 void setAlwaysOnTop(QWidget *window, bool onTop);

@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "formHelpers.h"
+#include "irc/frmConnect.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
 #include "platform/instanceLock.h"
@@ -217,6 +218,22 @@ private slots:
         QVERIFY(form->isVisible());
         form->mnuQuit->trigger();
         QVERIFY(!form->isVisible());
+    }
+
+    void everyWindowCarriesTheProgramIconAtEveryThemeSize()
+    {
+        const QList<QWidget *> windows {form.get(), &form->serverLog(), &form->connectDialog()};
+        for (QWidget *window : windows) {
+            const QIcon icon = window->windowIcon();
+            for (int size : {16, 32, 48, 128}) {
+                const QPixmap pixmap = icon.pixmap(size, size);
+                QCOMPARE(pixmap.size(), QSize(size, size));
+                // The stopwatch's orange sector sits right of the centre, above the middle.
+                const QColor sector = pixmap.toImage().pixelColor(size * 19 / 32, size * 25 / 64);
+                QVERIFY2(sector.red() > sector.green() + 60 && sector.red() > sector.blue() + 100,
+                         qPrintable(u"%1 px: %2"_s.arg(size).arg(sector.name())));
+            }
+        }
     }
 
     void closingUnloadsTheServerLog()
