@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the plain build's suite, a short run of
-# each fuzz target, and the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs every test: the plain build's suite, the Debian
+# package built and checked, a short run of each fuzz target, and the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
+scripts/package.sh
 tests/fuzz/run.sh 30
 cmake -S . -B build-sanitize -DKESTRION_SANITIZE=ON > /dev/null
 cmake --build build-sanitize -j"$(nproc)"

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs those of the given Debian packages that are not installed yet (with sudo when not
+# root).
+#   scripts/need-packages.sh PACKAGE...
+set -euo pipefail
+missing=()
+for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed' \
+        || missing+=("$package")
+done
+[ ${#missing[@]} -gt 0 ] || exit 0
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
