@@ -5,7 +5,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <unistd.h>
 
 IrcServer::IrcServer(int pingSeconds)
     : m_pingSeconds(pingSeconds)
@@ -27,7 +26,13 @@ bool IrcServer::writeConfig()
     m_port = probe.serverPort();
     probe.close();
 
-    QFile config(m_dir.filePath(QStringLiteral("ircd.conf")));
+    if (!QDir(m_dir.path()).mkpath(QStringLiteral("etc"))
+        || !QDir(m_dir.path()).mkpath(QStringLiteral("run")))
+        return false;
+    QFile motd(m_dir.filePath(QStringLiteral("etc/ircd.motd")));
+    if (!motd.open(QIODevice::WriteOnly) || motd.write("Kestrion test server\n") < 0)
+        return false;
+    QFile config(m_dir.filePath(QStringLiteral("etc/ircd.conf")));
     if (!config.open(QIODevice::WriteOnly))
         return false;
     // The class line's second field is the ping frequency in seconds.
@@ -40,7 +45,7 @@ bool IrcServer::writeConfig()
                    "I%*%%%0%1\n"
                    "P%127.0.0.1%%%"
                  + QByteArray::number(m_port) + "%\n");
-    return QDir(m_dir.path()).mkpath(QStringLiteral("run"));
+    return config.flush();
 }
 
 bool IrcServer::start()
@@ -49,18 +54,12 @@ bool IrcServer::start()
         m_failure = QStringLiteral("cannot write the server configuration");
         return false;
     }
-    QStringList arguments;
-    if (::getuid() != 0)
-        arguments << QStringLiteral("-r");
-    arguments << QStringLiteral("-m") << QStringLiteral("sh") << QStringLiteral("-c")
-              << QStringLiteral("mkdir -p /var/run/ircd && mount --bind \"$1\" /etc/ircd/ircd.conf "
-                                "&& mount --bind \"$2\" /var/run/ircd && exec /usr/sbin/ircd -t -s")
-              << QStringLiteral("sh") << m_dir.filePath(QStringLiteral("ircd.conf"))
-              << m_dir.filePath(QStringLiteral("run"));
+    const QStringList arguments{m_dir.filePath(QStringLiteral("etc")),
+                                m_dir.filePath(QStringLiteral("run"))};
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral("unshare"), arguments);
+    m_process.start(QStringLiteral(KESTRION_IRCD_SANDBOX), arguments);
     if (!m_process.waitForStarted()) {
-        m_failure = QStringLiteral("unshare did not start: ") + m_process.errorString();
+        m_failure = QStringLiteral("the sandbox did not start: ") + m_process.errorString();
         return false;
     }
     const bool listening = QTest::qWaitFor(

@@ -4,9 +4,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real ircd-irc2 on 127.0.0.1, for one test. Debian's build reads only /etc/ircd/ircd.conf and
-// writes into /var/run/ircd, so it runs in a private mount namespace with our own files bound
-// over those paths; several can run side by side.
+// A real ircd-irc2 on 127.0.0.1, for one test, with its own configuration and state folders
+// (scripts/ircd-sandbox.sh shows them to the server as /etc/ircd and /var/run/ircd); several
+// can run side by side.
 class IrcServer
 {
 public:
