@@ -54,8 +54,8 @@ bool IrcServer::start()
         m_failure = QStringLiteral("cannot write the server configuration");
         return false;
     }
-    const QStringList arguments{m_dir.filePath(QStringLiteral("etc")),
-                                m_dir.filePath(QStringLiteral("run"))};
+    const QStringList arguments {m_dir.filePath(QStringLiteral("etc")),
+                                 m_dir.filePath(QStringLiteral("run"))};
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral(KESTRION_IRCD_SANDBOX), arguments);
     if (!m_process.waitForStarted()) {
