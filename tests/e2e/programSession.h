@@ -2,9 +2,13 @@
 
 #include "app/frmMain.h"
 #include "irc/frmConnect.h"
+#include "ircObserver.h"
+#include "ircServer.h"
+#include "messageBoxResponder.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
 
 // Fills in the connect dialog as a user would and presses 接続. The test server listens on a
 // port of its own, which is added to the dialog's list for the occasion.
@@ -20,3 +24,27 @@ inline void connectThroughDialog(frmMain &form, const QString &port, const QStri
     dialog.cboChannel->setEditText(channel);
     dialog.cmdConnect_Click();
 }
+
+// A real server, a second client watching the channel, and the program logged in to the
+// channel through its connect dialog, with every message box answered.
+struct ChannelSession
+{
+    IrcServer server;
+    IrcObserver observer;
+    MessageBoxResponder boxes;
+    frmMain form;
+
+    // Empty on success, else what went wrong.
+    QString start(const QString &channel)
+    {
+        if (!server.start())
+            return server.failure();
+        if (!observer.logIn(server.port(), "Observer") || !observer.join(channel.toLatin1()))
+            return QStringLiteral("the observer could not join");
+        form.show();
+        connectThroughDialog(form, server.portText(), QStringLiteral("Timer"), channel);
+        if (!QTest::qWaitFor([this] { return form.loggedIn(); }, 15000))
+            return QStringLiteral("the program did not log in");
+        return {};
+    }
+};

@@ -2,9 +2,6 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
-#include "ircObserver.h"
-#include "ircServer.h"
-#include "messageBoxResponder.h"
 #include "programSession.h"
 
 #include <QAction>
@@ -49,16 +46,10 @@ private slots:
         QFETCH(QString, lastAnnouncement);
         QFETCH(int, unsentAtLeast);
 
-        IrcServer server;
-        QVERIFY2(server.start(), qPrintable(server.failure()));
-        IrcObserver observer;
-        QVERIFY(observer.logIn(server.port(), "Observer"));
-        QVERIFY(observer.join(channel.toLatin1()));
-        MessageBoxResponder boxes;
-        frmMain form;
-        form.show();
-        connectThroughDialog(form, server.portText(), u"Timer"_s, channel);
-        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+        ChannelSession session;
+        const QString failure = session.start(channel);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        frmMain &form = session.form;
         const QString idleCaption = form.windowTitle();
 
         QElapsedTimer sinceClick;
@@ -72,7 +63,7 @@ private slots:
         form.cmdCount_Click();
         QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= killAtMs, killAtMs + 1000);
         QVERIFY(form.tmrCountTime->isActive());
-        server.stop();
+        session.server.stop();
 
         QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(endedAtMs >= 0, endMs + 5000);
@@ -88,7 +79,7 @@ private slots:
                  u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :"_s
                      + lastAnnouncement);
         QVERIFY(form.serverLog().txtRec->logText().contains(u" 376 Timer "_s));
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(session.boxes.boxes.isEmpty());
         // A run that ends offline leaves the offline look: only connecting is offered.
         QVERIFY(form.mnuConnect->isEnabled());
         QVERIFY(!form.cmdCount->isEnabled());

@@ -1,7 +1,4 @@
 #include "app/frmMain.h"
-#include "ircObserver.h"
-#include "ircServer.h"
-#include "messageBoxResponder.h"
 #include "programSession.h"
 
 #include <QComboBox>
@@ -69,16 +66,11 @@ private slots:
 private:
     void runAndCompare(const QString &minutes, const QList<Announcement> &expected, int lateMs)
     {
-        IrcServer server;
-        QVERIFY2(server.start(), qPrintable(server.failure()));
-        IrcObserver observer;
-        QVERIFY(observer.logIn(server.port(), "Observer"));
-        QVERIFY(observer.join(channel.toLatin1()));
-        MessageBoxResponder boxes;
-        frmMain form;
-        form.show();
-        connectThroughDialog(form, server.portText(), u"Timer"_s, channel);
-        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+        ChannelSession session;
+        const QString failure = session.start(channel);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        frmMain &form = session.form;
+        IrcObserver &observer = session.observer;
         // IRCnet-style servers hold back a client that is far ahead of its line budget; let
         // the login burst drain first.
         QTest::qWait(15000);
