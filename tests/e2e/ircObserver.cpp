@@ -41,6 +41,12 @@ bool IrcObserver::join(const QByteArray &channel)
     return waitForLine(" 366 ");
 }
 
+bool IrcObserver::becomeOperator()
+{
+    m_socket.write("OPER Observer observer\r\n");
+    return waitForLine(" 381 ");
+}
+
 bool IrcObserver::hasLine(const QByteArray &needle) const
 {
     for (const Line &line : m_lines) {

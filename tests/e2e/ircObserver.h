@@ -25,6 +25,10 @@ public:
     // Connects and registers; false when the server refused (the nickname, say).
     bool logIn(quint16 port, const QByteArray &nick);
     bool join(const QByteArray &channel);
+    // Becomes an IRC operator (the test server's configuration allows it).
+    bool becomeOperator();
+    // Sends one raw line; CR LF is added.
+    void send(const QByteArray &line) { m_socket.write(line + "\r\n"); }
 
     const QElapsedTimer &clock() const { return m_clock; }
     QList<Line> lines() const { return m_lines; }

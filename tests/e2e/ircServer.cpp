@@ -43,6 +43,8 @@ bool IrcServer::writeConfig()
                  + QByteArray::number(m_pingSeconds)
                  + "%%100%512000%5.5%100.100\n"
                    "I%*%%%0%1\n"
+                   // The observer may become an IRC operator: password "observer", crypt(3).
+                   "O%*@127.0.0.1%ksVxgt45lJRcA%Observer%%1%A%\n"
                    "P%127.0.0.1%%%"
                  + QByteArray::number(m_port) + "%\n");
     return config.flush();

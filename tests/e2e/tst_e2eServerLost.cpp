@@ -16,30 +16,38 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString channel = u"#Durmast_Test"_s;
+const QByteArray markup = "<b>x</b><img src=y>";
 
 } // namespace
 
-// The real server dies in the middle of a run: the program stays up, says what happened, and
-// the run still ends on the second it was due.
+// The program loses the real server in the middle of a run, because the server dies or an IRC
+// operator throws it out: it stays up, says what happened, and the run still ends on the second
+// it was due.
 class tst_e2eServerLost : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void runKeepsTimeWhenTheServerDies_data()
+    void runKeepsTimeWhenTheServerIsLost_data()
     {
+        QTest::addColumn<bool>("byOperator");
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<int>("killAtMs");
         QTest::addColumn<int>("endMs");
         QTest::addColumn<QString>("lastAnnouncement");
         QTest::addColumn<int>("unsentAtLeast");
 
-        QTest::newRow("in the countdown") << u"0"_s << 4500 << 11000 << u"0＠"_s << 6;
-        QTest::newRow("in the measurement") << u"1"_s << 30500 << 71000 << u"終了＠"_s << 3;
+        QTest::newRow("killed in the countdown")
+            << false << u"0"_s << 4500 << 11000 << u"0＠"_s << 6;
+        QTest::newRow("killed in the measurement")
+            << false << u"1"_s << 30500 << 71000 << u"終了＠"_s << 3;
+        QTest::newRow("killed by an operator in the measurement")
+            << true << u"1"_s << 30500 << 71000 << u"終了＠"_s << 3;
     }
 
-    void runKeepsTimeWhenTheServerDies()
+    void runKeepsTimeWhenTheServerIsLost()
     {
+        QFETCH(bool, byOperator);
         QFETCH(QString, minutes);
         QFETCH(int, killAtMs);
         QFETCH(int, endMs);
@@ -63,7 +71,16 @@ private slots:
         form.cmdCount_Click();
         QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= killAtMs, killAtMs + 1000);
         QVERIFY(form.tmrCountTime->isActive());
-        session.server.stop();
+        if (byOperator) {
+            // Invalid CP932 and markup reach the program first, then the server closes the
+            // link with the operator's reason.
+            QVERIFY(session.observer.becomeOperator());
+            session.observer.send("PRIVMSG " + channel.toLatin1() + " :\x82\xa0\xff\x80" + markup
+                                  + "\x81");
+            session.observer.send("KILL Timer :" + markup);
+        } else {
+            session.server.stop();
+        }
 
         QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(endedAtMs >= 0, endMs + 5000);
@@ -78,7 +95,12 @@ private slots:
         QCOMPARE(unsent.constLast(),
                  u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :"_s
                      + lastAnnouncement);
-        QVERIFY(form.serverLog().txtRec->logText().contains(u" 376 Timer "_s));
+        const QString serverLog = form.serverLog().txtRec->logText();
+        QVERIFY(serverLog.contains(u" 376 Timer "_s));
+        if (byOperator) {
+            QVERIFY(serverLog.contains(u"<b>x</b><img src=y>\uFFFD"_s));
+            QVERIFY(serverLog.contains(u"ERROR :Closing Link: "_s));
+        }
         QVERIFY(session.boxes.boxes.isEmpty());
         // A run that ends offline leaves the offline look: only connecting is offered.
         QVERIFY(form.mnuConnect->isEnabled());
