@@ -8,7 +8,8 @@ int main(int argc, char *argv[])
 {
     platform::useFairEventLoop();
     QApplication app(argc, argv);
-    // Lets a taskbar match the windows to the installed desktop entry and its icon.
+    // Lets a taskbar match the windows to the installed desktop entry; the application icon
+    // also marks the message boxes.
     QGuiApplication::setDesktopFileName(platform::desktopId());
     QApplication::setWindowIcon(platform::programIcon());
     frmMain window;
