@@ -12,12 +12,12 @@ cmake -S . -B build-fuzz -DKESTRION_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
 cmake --build build-fuzz -j"$(nproc)" > /dev/null
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1
 status=0
-# User plus system seconds of every finished child (and the workers they waited for). `times`
-# must run in this shell, not in a command substitution's subshell.
+# Sets children_cpu to the user plus system seconds of every finished child (and the workers
+# they waited for). `times` must run in this shell, not in a command substitution's subshell.
 children_cpu_seconds() {
     times > build-fuzz/times.txt
-    awk 'NR == 2 { t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%d", t }' \
-        build-fuzz/times.txt
+    children_cpu=$(awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] }
+        printf "%d", t }' build-fuzz/times.txt)
 }
 for target in blockRecognition minutesText channelName cp932Split; do
     work=build-fuzz/corpus/$target
@@ -26,15 +26,16 @@ for target in blockRecognition minutesText channelName cp932Split; do
     parallel=()
     [ "$jobs" -gt 1 ] && parallel=(-jobs="$jobs" -workers="$jobs")
     result=ok
-    children_cpu_seconds > build-fuzz/cpu_before.txt
+    children_cpu_seconds
+    cpu_before=$children_cpu
     if ! build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" "${parallel[@]}" \
         -print_final_stats=1 -max_len=65536 "$work" "tests/fuzz/corpus/$target" > "$log" 2>&1; then
         status=1
         result=FAILED
         tail -40 "$log"
     fi
-    children_cpu_seconds > build-fuzz/cpu_after.txt
-    cpu=$(( $(cat build-fuzz/cpu_after.txt) - $(cat build-fuzz/cpu_before.txt) ))
+    children_cpu_seconds
+    cpu=$((children_cpu - cpu_before))
     logs=("$log")
     [ "$jobs" -gt 1 ] && logs+=(fuzz-*.log)
     # With several workers the main log repeats each worker's final figures.
