@@ -92,6 +92,8 @@ void frmMain::createControls()
     cboMinutes->setObjectName(u"cboMinutes"_s);
     cboMinutes->setEditable(true);
     cboMinutes->setInsertPolicy(QComboBox::NoInsert);
+    // Inline completion would turn a typed "12" into the preset "120".
+    cboMinutes->setCompleter(nullptr);
     cboMinutes->setEditText(u"20"_s);
     placeInTwips(cboMinutes, 960, 180, 615, 300);
     cboMinutes->installEventFilter(this);
@@ -184,7 +186,8 @@ frmConnect &frmMain::connectDialog()
 
 void frmMain::Form_Load()
 {
-    if (!m_instanceLock.tryAcquire()) {
+    const InstanceLock::Outcome lock = m_instanceLock.tryAcquire();
+    if (lock == InstanceLock::Outcome::HeldByAnotherCopy) {
         messageBox(u"既に起動されています。"_s, MB_OK);
         terminateProcess(1);
         return;
@@ -204,6 +207,10 @@ void frmMain::Form_Load()
     AddStatusLog(u"[i] "_s + strBaseCaption + QString::number(versionMajor) + u"."_s
                  + QString::number(versionMinor) + u"."_s + QString::number(versionRevision)
                  + u" 起動"_s);
+    // A timer that will not start because of a read-only runtime folder helps nobody; the
+    // user only loses the guard against a second copy, and is told so.
+    if (lock == InstanceLock::Outcome::Unavailable)
+        AddStatusLog(u"[-] ロックファイルを作成できないため、二重起動を検出できません"_s);
     blnStartWar = false;
 }
 
@@ -263,7 +270,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == cboMinutes && isLossOfFocus(event))
         cboMinutes_LostFocus();
-    if (watched == txtSend && isGainOfFocus(event))
+    // Also when the focus comes back with the window: a click into an inactive window gives
+    // the box the focus that way, and the user would type into the hint.
+    if (watched == txtSend && event->type() == QEvent::FocusIn)
         txtSend_GotFocus();
     if (watched == txtSend && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();

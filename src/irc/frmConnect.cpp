@@ -34,6 +34,8 @@ QComboBox *makeCombo(bool editable, QWidget *parent, int left, int top, int widt
     auto *box = new QComboBox(parent);
     box->setEditable(editable);
     box->setInsertPolicy(QComboBox::NoInsert);
+    // Inline completion would turn a typed "#Durmast" into a preset that merely begins so.
+    box->setCompleter(nullptr);
     placeInTwips(box, left, top, width, height);
     return box;
 }

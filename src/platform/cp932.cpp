@@ -1,16 +1,33 @@
 #include "cp932.h"
 
 #include <QStringEncoder>
+#include <utility>
 
 namespace platform {
 namespace {
 
 constexpr const char *codePage932 = "windows-31j";
 
+// Linux input methods type the JIS forms of these characters, which the code page lacks; a
+// Japanese Windows program sends its look-alikes, and that is what everyone else in the
+// channel expects to receive.
+constexpr std::pair<char16_t, char16_t> windowsLookAlikes[] = {
+    {u'\u301C', u'\uFF5E'}, {u'\u2016', u'\u2225'}, {u'\u2212', u'\uFF0D'}, {u'\u00A2', u'\uFFE0'},
+    {u'\u00A3', u'\uFFE1'}, {u'\u00AC', u'\uFFE2'}, {u'\u2014', u'\u2015'},
+};
+
+QString withWindowsLookAlikes(QString text)
+{
+    for (const auto &[typed, sent] : windowsLookAlikes)
+        text.replace(QChar(typed), QChar(sent));
+    return text;
+}
+
 } // namespace
 
-QByteArray encodeCp932(const QString &text)
+QByteArray encodeCp932(const QString &typedText)
 {
+    const QString text = withWindowsLookAlikes(typedText);
     QStringEncoder whole(codePage932, QStringConverter::Flag::Stateless);
     QByteArray bytes = whole.encode(text);
     if (!whole.hasError())

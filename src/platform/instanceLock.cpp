@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <cerrno>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -19,14 +21,26 @@ QString InstanceLock::lockFilePath()
     return dir + u"/kestrion.lock"_s;
 }
 
-bool InstanceLock::tryAcquire()
+InstanceLock::Outcome InstanceLock::tryAcquire()
 {
     if (m_lock && m_lock->isLocked())
-        return true;
+        return Outcome::Acquired;
     m_lock = std::make_unique<QLockFile>(lockFilePath());
     // A lock held for days must never count as stale by age; only a dead owner frees it.
     m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    if (m_lock->tryLock(0))
+        return Outcome::Acquired;
+    if (m_lock->error() != QLockFile::LockFailedError)
+        return Outcome::Unavailable;
+    // Qt also reports a dead owner's lock that it could not remove (a folder turned read-only)
+    // as held.
+    qint64 owner = 0;
+    QString host;
+    QString application;
+    if (m_lock->getLockInfo(&owner, &host, &application) && owner > 0
+        && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
+        return Outcome::Unavailable;
+    return Outcome::HeldByAnotherCopy;
 }
 
 } // namespace platform

@@ -14,8 +14,15 @@ public:
     InstanceLock();
     ~InstanceLock();
 
-    // False when another live process holds the lock; a lock left by a dead process is taken over.
-    bool tryAcquire();
+    enum class Outcome {
+        Acquired,
+        // Only this refuses a start: a lock left by a dead process is taken over.
+        HeldByAnotherCopy,
+        // The lock file cannot be made or read (a read-only or full runtime folder): whether
+        // another copy runs is unknown.
+        Unavailable,
+    };
+    Outcome tryAcquire();
 
     static QString lockFilePath();
 

@@ -70,24 +70,12 @@ void setAlwaysOnTop(QWidget *window, bool onTop)
         handle->setFlags(flags);
 }
 
-namespace {
-
-bool isChangeOfControl(const QEvent *event)
-{
-    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
-    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
-}
-
-} // namespace
-
 bool isLossOfFocus(const QEvent *event)
 {
-    return event->type() == QEvent::FocusOut && isChangeOfControl(event);
-}
-
-bool isGainOfFocus(const QEvent *event)
-{
-    return event->type() == QEvent::FocusIn && isChangeOfControl(event);
+    if (event->type() != QEvent::FocusOut)
+        return false;
+    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
+    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
 }
 
 } // namespace platform

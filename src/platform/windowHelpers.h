@@ -37,9 +37,8 @@ QIcon programIcon();
 
 void setAlwaysOnTop(QWidget *window, bool onTop);
 
-// A focus change the user made between the controls of one window. Opening a drop-down list
-// or switching to another window moves Qt's focus too, but is no change of control.
+// The focus leaving for another control of the same window. Opening a drop-down list or
+// switching to another window moves Qt's focus too, but is no change of control.
 bool isLossOfFocus(const QEvent *event);
-bool isGainOfFocus(const QEvent *event);
 
 } // namespace platform

@@ -12,10 +12,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -156,6 +158,58 @@ private slots:
         form = std::make_unique<frmMain>();
         QVERIFY(form->isRunningCopy());
         QVERIFY(responder.boxes.isEmpty());
+    }
+
+    // Run twice: here, and again in a private mount namespace where the runtime folder is
+    // read-only, which even root cannot write to.
+    void startsWhenTheRuntimeFolderIsReadOnly_data()
+    {
+        QTest::addColumn<bool>("deadCopysLock");
+        QTest::newRow("empty folder") << false;
+        QTest::newRow("a dead copy's lock left") << true;
+    }
+    void startsWhenTheRuntimeFolderIsReadOnly()
+    {
+        QFETCH(bool, deadCopysLock);
+        const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (qEnvironmentVariableIsSet("KESTRION_READ_ONLY_RUNTIME")) {
+            QVERIFY(!QFileInfo(runtimeFolder).isWritable());
+            QCOMPARE(QFile::exists(InstanceLock::lockFilePath()), deadCopysLock);
+            QVERIFY(form->isRunningCopy());
+            QCOMPARE(statusEntries(*form),
+                     (QStringList {
+                         u"[i] ケストリオン1.0.3 起動"_s,
+                         u"[-] ロックファイルを作成できないため、二重起動を検出できません"_s}));
+            return;
+        }
+        form.reset();
+        if (deadCopysLock) {
+            const pid_t child = fork();
+            if (child == 0) {
+                QLockFile lock(InstanceLock::lockFilePath());
+                lock.tryLock(0);
+                ::_exit(0);
+            }
+            ::waitpid(child, nullptr, 0);
+        }
+        QProcess inner;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"KESTRION_READ_ONLY_RUNTIME"_s, u"1"_s);
+        inner.setProcessEnvironment(environment);
+        inner.setProcessChannelMode(QProcess::MergedChannels);
+        // Without root, a user namespace grants the mount.
+        QStringList arguments {u"-m"_s};
+        if (::getuid() != 0)
+            arguments.prepend(u"-r"_s);
+        arguments << u"sh"_s << u"-c"_s
+                  << u"mount -o bind,ro \"$XDG_RUNTIME_DIR\" \"$XDG_RUNTIME_DIR\" && exec \"$@\""_s
+                  << u"sh"_s << QCoreApplication::applicationFilePath()
+                  << u"startsWhenTheRuntimeFolderIsReadOnly:"_s
+                + QString::fromUtf8(QTest::currentDataTag());
+        inner.start(u"unshare"_s, arguments);
+        QVERIFY(inner.waitForFinished(60000));
+        QVERIFY2(inner.exitCode() == 0, inner.readAll().constData());
+        QFile::remove(InstanceLock::lockFilePath());
     }
 
     void closingAsksOnlyWhileConnected_data()

@@ -146,6 +146,32 @@ private slots:
         dialog.cmdCancel_Click();
     }
 
+    void typedTextIsKeptAsTyped_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("server, a preset's beginning") << u"cboServer"_s << u"irc.tokyo"_s;
+        QTest::newRow("channel, a preset's beginning") << u"cboChannel"_s << u"#Durmast"_s;
+        QTest::newRow("minutes, 12 before 120") << u"cboMinutes"_s << u"12"_s;
+    }
+    void typedTextIsKeptAsTyped()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        basGeneral::EnableMinutes();
+        frmConnect &dialog = form->connectDialog();
+        QWidget *window = box == u"cboMinutes"_s ? static_cast<QWidget *>(form.get()) : &dialog;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto *combo = window->findChild<QComboBox *>(box);
+        combo->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(combo, typed);
+        QTest::keyClick(combo, Qt::Key_Tab);
+        QCOMPARE(combo->currentText(), typed);
+        dialog.cmdCancel_Click();
+    }
+
     void connectingWithTheDefaults()
     {
         whileDialogShown([](frmConnect &dialog) {

@@ -131,9 +131,8 @@ private slots:
     void serverThatNeverEndsItsMotd()
     {
         QVERIFY(session->connect());
-        session->server->send(ServerSession::greeting + ":irc.test 001 Timer :Welcome\r\n"
-                              + ":irc.test 422 Timer :MOTD File is missing\r\n");
-        QTest::qWait(200);
+        QVERIFY(session->sendHandled(ServerSession::greeting + ":irc.test 001 Timer :Welcome\r\n"
+                                     + ":irc.test 422 Timer :MOTD File is missing\r\n"));
         QVERIFY(!form->loggedIn());
         QVERIFY(!form->mnuDisconnect->isEnabled());
         boxes.answers.enqueue(platform::IDOK);

@@ -103,24 +103,27 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("after");
+        QTest::addColumn<Qt::FocusReason>("reason");
         const QString hint = u"(Enterキーで文字を送信できます)"_s;
-        QTest::newRow("hint") << hint << QString();
-        QTest::newRow("hint and one more") << hint + u"x"_s << hint + u"x"_s;
-        QTest::newRow("hint less one") << hint.chopped(1) << hint.chopped(1);
-        QTest::newRow("other") << u"hello"_s << u"hello"_s;
+        QTest::newRow("hint") << hint << QString() << Qt::TabFocusReason;
+        QTest::newRow("hint, focus with the window")
+            << hint << QString() << Qt::ActiveWindowFocusReason;
+        QTest::newRow("hint and one more") << hint + u"x"_s << hint + u"x"_s << Qt::TabFocusReason;
+        QTest::newRow("hint less one") << hint.chopped(1) << hint.chopped(1) << Qt::TabFocusReason;
+        QTest::newRow("other") << u"hello"_s << u"hello"_s << Qt::TabFocusReason;
     }
     void focusClearsOnlyTheExactHint()
     {
         QFETCH(QString, text);
         QFETCH(QString, after);
+        QFETCH(Qt::FocusReason, reason);
         frmMain &form = *connected->form;
         EnableChatInput();
-        form.txtSend->setText(text);
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         form.txtStatus->setFocus(Qt::TabFocusReason);
-        QCOMPARE(form.txtSend->text(), text);
-        form.txtSend->setFocus(Qt::TabFocusReason);
+        form.txtSend->setText(text);
+        form.txtSend->setFocus(reason);
         QCOMPARE(form.txtSend->text(), after);
     }
 

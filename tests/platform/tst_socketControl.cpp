@@ -21,6 +21,15 @@ private slots:
         QTest::newRow("wave dash") << u"～"_s << QByteArray::fromHex("8160");
         QTest::newRow("circled one") << u"①"_s << QByteArray::fromHex("8740");
         QTest::newRow("half-width kana") << u"ｶ"_s << QByteArray::fromHex("b6");
+        // What Linux input methods type, sent as the look-alikes a Japanese Windows program sends.
+        QTest::newRow("JIS wave dash") << u"テスト\u301C"_s
+                                       << QByteArray::fromHex("836583588367"
+                                                              "8160");
+        QTest::newRow("double vertical line") << u"\u2016"_s << QByteArray::fromHex("8161");
+        QTest::newRow("minus sign") << u"1\u22122"_s << QByteArray::fromHex("31817c32");
+        QTest::newRow("cent, pound, not")
+            << u"\u00A2\u00A3\u00AC"_s << QByteArray::fromHex("8191819281ca");
+        QTest::newRow("em dash") << u"\u2014"_s << QByteArray::fromHex("815c");
         QTest::newRow("euro sign") << u"a€b"_s << QByteArray("a?b");
         QTest::newRow("emoji") << u"x😀y"_s << QByteArray("x?y");
         QTest::newRow("hangul among kanji") << u"日한本"_s << QByteArray::fromHex("93fa3f967b");

@@ -1,5 +1,7 @@
 #include "serverSession.h"
 
+#include "app/frmServerLog.h"
+#include "app/logView.h"
 #include "platform/socketControl.h"
 
 #include <QTest>
@@ -52,4 +54,32 @@ QList<QByteArray> ServerSession::sentSinceMark()
 bool ServerSession::waitForSent(qsizetype count)
 {
     return QTest::qWaitFor([&] { return server->receivedLines().size() - m_mark >= count; });
+}
+
+bool ServerSession::sendHandled(const QByteArray &block)
+{
+    const QString lastLine = QString::fromLatin1(block.trimmed().split('\n').constLast()).trimmed();
+    server->send(block);
+    return QTest::qWaitFor([&] {
+        return form->serverLog().isLoaded()
+            && form->serverLog().txtRec->logText().contains(lastLine);
+    });
+}
+
+QList<QByteArray> ServerSession::answerTo(const QByteArray &block)
+{
+    static const QByteArray sentinel = "TEST end of answer";
+    if (!sendHandled(block))
+        return {"(the block was never handled)"};
+    // Lines arrive in the order they were sent, so the answer is in once a later line is.
+    if (form->Ws->SendData(QString::fromLatin1(sentinel + "\r\n"))) {
+        if (!server->waitForReceived(sentinel + "\r\n"))
+            return {"(the sentinel never arrived)"};
+    } else {
+        // The program closed the connection; whatever it sent before has been flushed.
+        server->waitForClientGone();
+    }
+    QList<QByteArray> answer = sentSinceMark();
+    answer.removeAll(sentinel);
+    return answer;
 }

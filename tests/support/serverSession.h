@@ -25,6 +25,11 @@ public:
     QList<QByteArray> sentSinceMark();
     // Waits until that many lines have arrived since the mark.
     bool waitForSent(qsizetype count);
+    // Waits until the program has handled the block (it stands in the server log).
+    bool sendHandled(const QByteArray &block);
+    // The lines the program sent since the mark in answer to the block: a check that nothing
+    // was sent can then not pass before the block was handled or the answer arrived.
+    QList<QByteArray> answerTo(const QByteArray &block);
 
     std::unique_ptr<frmMain> form;
     std::unique_ptr<LoopbackServer> server;
