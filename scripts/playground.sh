@@ -68,12 +68,13 @@ watch)
     watch_channel "${2:-}"
     ;;
 server)
-    scripts/need-packages.sh ircd-irc2
+    scripts/need-ircd.sh
     start_server
     echo "IRC server on 127.0.0.1:$port; Ctrl+C stops it."
     wait "$server_pid"
     ;;
 "")
+    scripts/need-ircd.sh
     scripts/build.sh > /dev/null
     start_server
     cat <<EOT

@@ -4,6 +4,10 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The fuzz targets need clang, the installed-files check the desktop-entry and metadata
+# validators, the end-to-end tests a private IRC server and a packet filter.
+scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream
+scripts/need-ircd.sh
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
 scripts/package.sh

@@ -1,12 +1,14 @@
 #include "app/frmMain.h"
 #include "platform/eventLoop.h"
 #include "platform/windowHelpers.h"
+#include "platform/windowingPlatform.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     platform::useFairEventLoop();
+    platform::preferX11WhereAvailable();
     QApplication app(argc, argv);
     // Lets a taskbar match the windows to the installed desktop entry; the application icon
     // also marks the message boxes.
