@@ -21,9 +21,9 @@ fi
 scripts/need-packages.sh ircd-irc2
 
 # Also stays off at the next boot and through upgrades of the package.
-if command -v systemctl > /dev/null; then
-    "${sudo[@]}" systemctl --quiet disable ircd-irc2.service
-fi
+# The helper that enabled it disables it, with or without systemd on the machine; it only
+# serves package scripts, so it is told it runs in one.
+"${sudo[@]}" env DPKG_MAINTSCRIPT_PACKAGE=ircd-irc2 deb-systemd-helper disable ircd-irc2.service
 "${sudo[@]}" update-rc.d ircd-irc2 disable > /dev/null
 # A system rule that let the installation start it: stop it again.
 if [ -d /run/systemd/system ]; then
