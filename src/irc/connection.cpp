@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
@@ -101,6 +102,9 @@ void frmMain::applyPostLoginTests(const QString &block)
 void frmMain::Ws_Close()
 {
     AddStatusLog(u"[x] "_s + strServer + u"から切断しました"_s);
+    if (const QDateTime lostSince = Ws->linkLostSince(); lostSince.isValid())
+        AddStatusLog(u"[x] "_s + logTimeStamp(lostSince.time())
+                     + u"以降に送った行はサーバに届いていないおそれがあります"_s);
     SetMenusOffline();
     txtSend->setEnabled(false);
     setBackgroundColour(txtSend, COLOR_SCROLLBAR);

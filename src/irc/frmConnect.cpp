@@ -35,7 +35,8 @@ QComboBox *makeCombo(bool editable, QWidget *parent, int left, int top, int widt
     box->setEditable(editable);
     box->setInsertPolicy(QComboBox::NoInsert);
     // Inline completion would turn a typed "#Durmast" into a preset that merely begins so.
-    box->setCompleter(nullptr);
+    if (editable)
+        box->setCompleter(nullptr);
     placeInTwips(box, left, top, width, height);
     return box;
 }

@@ -3,6 +3,12 @@
 #include <QHostInfo>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -46,8 +52,15 @@ SocketControl::SocketControl(QObject *parent)
     connect(m_socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
     connect(m_socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &SocketControl::onErrorOccurred);
-    connect(m_socket, &QTcpSocket::readyRead, this,
-            [this] { emit DataArrival(m_socket->bytesAvailable()); });
+    connect(m_socket, &QTcpSocket::readyRead, this, [this] {
+        m_lastReceived = QDateTime::currentDateTime();
+        emit DataArrival(m_socket->bytesAvailable());
+    });
+}
+
+SocketControl::~SocketControl()
+{
+    releaseInfoDescriptor();
 }
 
 void SocketControl::Connect(const QString &host, const QString &port)
@@ -72,10 +85,13 @@ void SocketControl::Close()
 {
     ++m_attempt;
     m_peerClosed = false;
+    m_established = false;
+    m_linkLostSince = {};
     // abort() reports disconnected() synchronously; a close from this side is no event.
     m_closingHere = true;
     m_socket->abort();
     m_closingHere = false;
+    releaseInfoDescriptor();
     m_decoder.reset();
 }
 
@@ -119,17 +135,72 @@ QString SocketControl::LocalHostName() const
     return name.isEmpty() ? u"localhost"_s : name;
 }
 
+void SocketControl::setDeadLinkSeconds(int seconds)
+{
+    m_deadLinkSeconds = seconds;
+}
+
 void SocketControl::onConnected()
 {
     m_decoder.reset();
+    m_established = true;
+    m_lastReceived = QDateTime::currentDateTime();
+    watchForDeadLink();
     emit ConnectEvent();
+}
+
+void SocketControl::watchForDeadLink()
+{
+    // The kernel does the watching, so no IRC line of ours costs flood budget or delays an
+    // announcement. Lines in flight: the user time-out. An idle link: keep-alive probes from
+    // two fifths of the time on, the user time-out then ending it when none is answered.
+    const int descriptor = int(m_socket->socketDescriptor());
+    const int idleSeconds = std::max(1, m_deadLinkSeconds * 2 / 5);
+    const int probeIntervalSeconds = std::max(1, m_deadLinkSeconds / 5);
+    const int probes = 3;
+    const unsigned int userTimeoutMs = unsigned(m_deadLinkSeconds) * 1000;
+    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    ::setsockopt(descriptor, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+    ::setsockopt(descriptor, IPPROTO_TCP, TCP_KEEPINTVL, &probeIntervalSeconds,
+                 sizeof probeIntervalSeconds);
+    ::setsockopt(descriptor, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    ::setsockopt(descriptor, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+    // Qt has closed its descriptor by the time it reports the link dead; a second one keeps the
+    // kernel's record of the connection readable until then.
+    m_infoDescriptor = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+}
+
+void SocketControl::releaseInfoDescriptor()
+{
+    if (m_infoDescriptor >= 0)
+        ::close(m_infoDescriptor);
+    m_infoDescriptor = -1;
+}
+
+QDateTime SocketControl::lastAcknowledged() const
+{
+    tcp_info info {};
+    socklen_t length = sizeof info;
+    if (m_infoDescriptor >= 0
+        && ::getsockopt(m_infoDescriptor, IPPROTO_TCP, TCP_INFO, &info, &length) == 0)
+        return QDateTime::currentDateTime().addMSecs(-qint64(info.tcpi_last_ack_recv));
+    // Whatever the server sent acknowledged what it had received by then.
+    return m_lastReceived;
 }
 
 void SocketControl::onDisconnected()
 {
     if (m_closingHere)
         return;
+    raiseCloseLater();
+}
+
+void SocketControl::raiseCloseLater()
+{
+    if (m_peerClosed)
+        return;
     m_peerClosed = true;
+    releaseInfoDescriptor();
     // Qt may report the close from inside a write; the handlers expect it as an event of its
     // own, after the unread bytes.
     const quint64 attempt = m_attempt;
@@ -146,6 +217,13 @@ void SocketControl::onErrorOccurred(QAbstractSocket::SocketError error)
     // The peer's FIN or reset: disconnected() follows and becomes the Close event.
     if (m_closingHere || error == QAbstractSocket::RemoteHostClosedError)
         return;
+    // A link that dies once it is up ends the connection, not the program: a timer run must
+    // outlive it.
+    if (m_established) {
+        m_linkLostSince = lastAcknowledged();
+        raiseCloseLater();
+        return;
+    }
     const ErrorReport report = reportFor(error, m_socket->errorString());
     raiseErrorLater(report.number, report.description);
 }

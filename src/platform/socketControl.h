@@ -3,6 +3,7 @@
 #include "cp932.h"
 
 #include <QAbstractSocket>
+#include <QDateTime>
 #include <QObject>
 
 class QTcpSocket;
@@ -10,6 +11,8 @@ class QTcpSocket;
 // The one TCP connection to the IRC server, with the semantics the program's handlers rely
 // on: every outcome of a connect arrives later as an event, our own Close() raises no event,
 // a remote close is a Close event and never an Error, and text crosses the wire as CP932.
+// A connection that dies once it is up (time-out, reset, unreachable) is a Close event too,
+// and one that dies silently is noticed within deadLinkSeconds.
 class SocketControl : public QObject
 {
     Q_OBJECT
@@ -31,8 +34,14 @@ public:
     };
 
     static constexpr qint64 readChunkBytes = 64 * 1024;
+    // No acknowledgement of what we sent, or no answer to the kernel's probes of an idle link,
+    // for this long means the link is dead. A slow mobile link answers within a few seconds,
+    // and a hand-over between cells stalls it for ten or twenty; nearly a minute of silence is
+    // none of these, and the user still learns within a minute that nobody hears the timer.
+    static constexpr int deadLinkSeconds = 50;
 
     explicit SocketControl(QObject *parent = nullptr);
+    ~SocketControl() override;
 
     void Connect(const QString &host, const QString &port);
     void Close();
@@ -41,6 +50,12 @@ public:
     void GetData(QString &data);
     int State() const;
     QString LocalHostName() const;
+
+    // Takes effect at the next connect; tests shorten it.
+    void setDeadLinkSeconds(int seconds);
+    // After a Close event for a link that died: the last moment the server was known to have
+    // received what we sent, so lines sent since may be lost. Null otherwise.
+    QDateTime linkLostSince() const { return m_linkLostSince; }
 
 signals:
     void ConnectEvent();
@@ -53,6 +68,10 @@ private:
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void raiseErrorLater(qint16 number, const QString &description);
+    void raiseCloseLater();
+    void watchForDeadLink();
+    void releaseInfoDescriptor();
+    QDateTime lastAcknowledged() const;
 
     QTcpSocket *m_socket;
     platform::Cp932Decoder m_decoder;
@@ -60,4 +79,9 @@ private:
     quint64 m_attempt = 0;
     bool m_closingHere = false;
     bool m_peerClosed = false;
+    bool m_established = false;
+    int m_deadLinkSeconds = deadLinkSeconds;
+    int m_infoDescriptor = -1;
+    QDateTime m_lastReceived;
+    QDateTime m_linkLostSince;
 };

@@ -5,6 +5,7 @@
 #include "irc/frmConnect.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
+#include "namespaceRerun.h"
 #include "platform/instanceLock.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -160,8 +160,7 @@ private slots:
         QVERIFY(responder.boxes.isEmpty());
     }
 
-    // Run twice: here, and again in a private mount namespace where the runtime folder is
-    // read-only, which even root cannot write to.
+    // Even root cannot write to a folder that a private mount namespace shows read-only.
     void startsWhenTheRuntimeFolderIsReadOnly_data()
     {
         QTest::addColumn<bool>("deadCopysLock");
@@ -171,9 +170,8 @@ private slots:
     void startsWhenTheRuntimeFolderIsReadOnly()
     {
         QFETCH(bool, deadCopysLock);
-        const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (qEnvironmentVariableIsSet("KESTRION_READ_ONLY_RUNTIME")) {
-            QVERIFY(!QFileInfo(runtimeFolder).isWritable());
+        if (namespaceRerun::isRerun()) {
+            QVERIFY(!QFileInfo(qEnvironmentVariable("XDG_RUNTIME_DIR")).isWritable());
             QCOMPARE(QFile::exists(InstanceLock::lockFilePath()), deadCopysLock);
             QVERIFY(form->isRunningCopy());
             QCOMPARE(statusEntries(*form),
@@ -192,23 +190,9 @@ private slots:
             }
             ::waitpid(child, nullptr, 0);
         }
-        QProcess inner;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"KESTRION_READ_ONLY_RUNTIME"_s, u"1"_s);
-        inner.setProcessEnvironment(environment);
-        inner.setProcessChannelMode(QProcess::MergedChannels);
-        // Without root, a user namespace grants the mount.
-        QStringList arguments {u"-m"_s};
-        if (::getuid() != 0)
-            arguments.prepend(u"-r"_s);
-        arguments << u"sh"_s << u"-c"_s
-                  << u"mount -o bind,ro \"$XDG_RUNTIME_DIR\" \"$XDG_RUNTIME_DIR\" && exec \"$@\""_s
-                  << u"sh"_s << QCoreApplication::applicationFilePath()
-                  << u"startsWhenTheRuntimeFolderIsReadOnly:"_s
-                + QString::fromUtf8(QTest::currentDataTag());
-        inner.start(u"unshare"_s, arguments);
-        QVERIFY(inner.waitForFinished(60000));
-        QVERIFY2(inner.exitCode() == 0, inner.readAll().constData());
+        const QString failure = namespaceRerun::rerun(
+            {u"-m"_s}, u"mount -o bind,ro \"$XDG_RUNTIME_DIR\" \"$XDG_RUNTIME_DIR\""_s, 60000);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QFile::remove(InstanceLock::lockFilePath());
     }
 

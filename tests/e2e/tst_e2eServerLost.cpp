@@ -2,11 +2,16 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
+#include "nameServer.h"
+#include "namespaceRerun.h"
+#include "platform/socketControl.h"
 #include "programSession.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -106,6 +111,83 @@ private slots:
         QVERIFY(form.mnuConnect->isEnabled());
         QVERIFY(!form.cmdCount->isEnabled());
         QCOMPARE(form.cmdCount->text(), u"開始"_s);
+    }
+
+    // The link dies without a word (a NAT that forgets it, a cable pulled): every packet of the
+    // connection is dropped inside a private network namespace, with the program's detection
+    // shortened from its real value.
+    void deadLinkIsNoticedAndTheRunKeepsTime_data()
+    {
+        QTest::addColumn<QString>("minutes");
+        QTest::addColumn<int>("dropAtMs");
+        QTest::addColumn<QString>("lastAnnouncement");
+        QTest::newRow("sending in the countdown") << u"0"_s << 1500 << u"0＠"_s;
+        QTest::newRow("idle in the measurement") << u"1"_s << 13000 << u"終了＠"_s;
+    }
+    void deadLinkIsNoticedAndTheRunKeepsTime()
+    {
+        if (!namespaceRerun::isRerun()) {
+            const QString failure = namespaceRerun::rerun(
+                {u"-n"_s, u"-m"_s},
+                u"ip link set lo up && resolv=$(mktemp) && echo nameserver 127.0.0.1 > $resolv "
+                u"&& mount --bind $resolv /etc/resolv.conf"_s);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        QFETCH(QString, minutes);
+        QFETCH(int, dropAtMs);
+        QFETCH(QString, lastAnnouncement);
+        constexpr int deadLinkSeconds = 4;
+
+        NameServer nameServer;
+        QVERIFY(nameServer.listen());
+        ChannelSession session;
+        session.form.Ws->setDeadLinkSeconds(deadLinkSeconds);
+        const QString failure = session.start(channel);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        frmMain &form = session.form;
+        const QString idleCaption = form.windowTitle();
+        bool ended = false;
+        connect(&form, &QWidget::windowTitleChanged, &form,
+                [&](const QString &caption) { ended = ended || caption == idleCaption; });
+
+        QElapsedTimer sinceClick;
+        form.cboMinutes->setEditText(minutes);
+        sinceClick.start();
+        form.cmdCount_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= dropAtMs, dropAtMs + 1000);
+        const QTime droppedAt = QTime::currentTime();
+        const QString port = session.server.portText();
+        QCOMPARE(QProcess::execute(u"sh"_s,
+                                   {u"-c"_s,
+                                    u"nft add table inet t && nft add chain inet t c "
+                                    u"'{ type filter hook input priority 0; }' && "
+                                    u"nft add rule inet t c tcp dport %1 drop && "
+                                    u"nft add rule inet t c tcp sport %1 drop"_s.arg(port)}),
+                 0);
+
+        QElapsedTimer sinceDrop;
+        sinceDrop.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), (deadLinkSeconds + 5) * 1000);
+        qInfo().noquote() << u"dead link noticed %1 ms after the drop"_s.arg(sinceDrop.elapsed());
+        QVERIFY(form.mnuConnect->isEnabled());
+        QVERIFY(!form.txtSend->isEnabled());
+        const QStringList lost
+            = statusEntries(form).filter(u"以降に送った行はサーバに届いていないおそれがあります"_s);
+        QCOMPARE(lost.size(), 1);
+        // The last acknowledgement came before the drop, and not long before.
+        const QTime lostSince = QTime::fromString(lost[0].mid(4, 8), u"HH:mm:ss"_s);
+        QVERIFY2(lostSince.isValid() && lostSince.secsTo(droppedAt) >= 0
+                     && lostSince.secsTo(droppedAt) <= 3,
+                 qPrintable(lost[0]));
+
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 75000);
+        const QStringList entries = statusEntries(form);
+        QCOMPARE(entries.filter(u"[x] "_s).filter(u"から切断しました"_s).size(), 1);
+        QCOMPARE(entries.filter(u"[-] 未接続のため送信できません: "_s).constLast(),
+                 u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :"_s
+                     + lastAnnouncement);
+        QVERIFY(session.boxes.boxes.isEmpty());
     }
 };
 
