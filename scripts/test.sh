@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The fuzz targets need clang, the installed-files check the desktop-entry and metadata
-# validators, the end-to-end tests a private IRC server and a packet filter.
-scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream
+# validators, the end-to-end tests a private IRC server, and a test of a dead link a packet
+# filter and a network namespace of its own.
+scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream nftables iproute2
 scripts/need-ircd.sh
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
