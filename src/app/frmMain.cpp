@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -62,7 +63,7 @@ frmMain::frmMain(QWidget *parent)
 
     createControls();
     createMenus();
-    setClientHeightInTwips(compactClientTwips);
+    showStatusArea(false);
     const QRect client = twipsRect(5655, 1560, clientWidthTwips, compactClientTwips);
     setGeometry(client.x(), client.y() - menuBar()->sizeHint().height(), width(), height());
 
@@ -97,6 +98,7 @@ void frmMain::createControls()
     cboMinutes->setEditText(u"20"_s);
     placeInTwips(cboMinutes, 960, 180, 615, 300);
     cboMinutes->installEventFilter(this);
+    lblTimeLimit->setBuddy(cboMinutes);
 
     cmdCount = new QPushButton(u"開始"_s, client);
     cmdCount->setObjectName(u"cmdCount"_s);
@@ -105,6 +107,7 @@ void frmMain::createControls()
 
     txtSend = new QLineEdit(client);
     txtSend->setObjectName(u"txtSend"_s);
+    txtSend->setAccessibleName(u"チャット入力"_s);
     placeInTwips(txtSend, 0, 720, 4215, 285);
     txtSend->setEnabled(false);
     setBackgroundColour(txtSend, COLOR_SCROLLBAR);
@@ -112,6 +115,7 @@ void frmMain::createControls()
 
     txtStatus = new LogView(client);
     txtStatus->setObjectName(u"txtStatus"_s);
+    txtStatus->setAccessibleName(u"ステータス"_s);
     placeInTwips(txtStatus, 0, 1080, 4215, 1095);
     setBackgroundColour(txtStatus, COLOR_MENU);
 
@@ -120,6 +124,10 @@ void frmMain::createControls()
     placeInTwips(cmdClearLog, 2880, 2280, 1335, 375);
     connect(cmdClearLog, &QPushButton::clicked, this, &frmMain::cmdClearLog_Click);
     connect(cmdCount, &QPushButton::clicked, this, &frmMain::cmdCount_Click);
+
+    for (QWidget *statusArea :
+         {static_cast<QWidget *>(txtStatus), static_cast<QWidget *>(cmdClearLog)})
+        m_statusAreaFocus.append(statusArea->focusPolicy());
 
     setTabOrder(txtSend, txtStatus);
     setTabOrder(txtStatus, cmdCount);
@@ -160,12 +168,36 @@ void frmMain::createMenus()
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);
     connect(mnuStatus, &QAction::triggered, this, &frmMain::mnuStatus_Click);
+
+    // The key Linux desktops open a menu bar with.
+    auto *openMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openMenuBar, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(mnuServer->menuAction()); });
 }
 
-void frmMain::setClientHeightInTwips(int twips)
+void frmMain::showStatusArea(bool shown)
 {
+    const QList<QWidget *> statusArea {txtStatus, cmdClearLog};
+    // Below the compact window's edge the status area is out of sight, so it must be out of
+    // the keyboard's reach too: no Tab stop, and no key pressing an unseen クリア.
+    if (!shown && statusArea.contains(focusWidget())) {
+        QWidget *above = nullptr;
+        for (QWidget *candidate :
+             {static_cast<QWidget *>(txtSend), static_cast<QWidget *>(cmdCount),
+              static_cast<QWidget *>(cboMinutes)}) {
+            if (!above && candidate->isEnabled())
+                above = candidate;
+        }
+        if (above)
+            above->setFocus(Qt::OtherFocusReason);
+        else
+            focusWidget()->clearFocus();
+    }
+    for (qsizetype i = 0; i < statusArea.size(); ++i)
+        statusArea[i]->setFocusPolicy(shown ? m_statusAreaFocus[i] : Qt::NoFocus);
     setFixedSize(twipsToPixels(clientWidthTwips),
-                 menuBar()->sizeHint().height() + twipsToPixels(twips));
+                 menuBar()->sizeHint().height()
+                     + twipsToPixels(shown ? expandedClientTwips : compactClientTwips));
 }
 
 frmServerLog &frmMain::serverLog()
@@ -257,7 +289,7 @@ void frmMain::mnuAlwaysOnTop_Click()
 
 void frmMain::mnuStatus_Click()
 {
-    setClientHeightInTwips(mnuStatus->isChecked() ? expandedClientTwips : compactClientTwips);
+    showStatusArea(mnuStatus->isChecked());
 }
 
 void frmMain::cmdClearLog_Click()

@@ -2,6 +2,7 @@
 
 #include "platform/instanceLock.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -98,7 +99,8 @@ protected:
 private:
     void createControls();
     void createMenus();
-    void setClientHeightInTwips(int twips);
+    // The expanded view; the compact one ends above the status area.
+    void showStatusArea(bool shown);
     void applyPreLoginTests(const QString &block);
     void applyPostLoginTests(const QString &block);
     // N, read from the box each time it is needed.
@@ -113,6 +115,7 @@ private:
 
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;
+    QList<Qt::FocusPolicy> m_statusAreaFocus;
     std::unique_ptr<frmServerLog> m_serverLog;
     frmConnect *m_connectDialog = nullptr;
 };

@@ -26,6 +26,7 @@ void frmServerLog::Load()
         return;
     txtRec = new LogView(this);
     txtRec->setObjectName(u"txtRec"_s);
+    txtRec->setAccessibleName(u"サーバログ"_s);
     placeInTwips(txtRec, 0, 0, 7335, 5535);
     setBackgroundColour(txtRec, COLOR_MENU);
     txtRec->setFont(japaneseFont(9));

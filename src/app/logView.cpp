@@ -7,6 +7,10 @@ LogView::LogView(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setReadOnly(true);
+    // Read-only, yet a caret that the arrow keys, Ctrl+Home/End and the page keys move, with
+    // Shift selecting: a screen reader reads the log line by line, and a line can be copied.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTabChangesFocus(true);
     setUndoRedoEnabled(false);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -86,6 +86,13 @@ frmConnect::frmConnect()
     for (const auto &[widget, name] : names)
         widget->setObjectName(QString::fromUtf16(name));
 
+    // Spoken names: each label names its box, and "#ch" is read out as what it means.
+    lblServer->setBuddy(cboServer);
+    lblPort->setBuddy(cboPort);
+    lblNick->setBuddy(txtNick);
+    lblChannel->setBuddy(cboChannel);
+    lblChannel->setAccessibleName(u"チャンネル"_s);
+
     setTabOrder(cmdConnect, cmdCancel);
     setTabOrder(cmdCancel, txtNick);
     setTabOrder(txtNick, cboServer);

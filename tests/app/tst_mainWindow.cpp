@@ -11,7 +11,9 @@
 #include "platform/windowHelpers.h"
 #include "terminationRecorder.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -124,6 +126,65 @@ private slots:
                 order << w;
         }
         QCOMPARE(order, expected);
+    }
+
+    void keyboardAndScreenReaderReachEveryControl()
+    {
+        // Names as a screen reader speaks them: a box's own, or its label's (combo boxes on
+        // Linux are named by the label they are linked to).
+        const auto spokenName = [](QWidget *box) {
+            QAccessibleInterface *widget = QAccessible::queryAccessibleInterface(box);
+            for (const auto &[label, relation] : widget->relations(QAccessible::Label))
+                return label->text(QAccessible::Name);
+            return widget->text(QAccessible::Name);
+        };
+        frmConnect &dialog = form->connectDialog();
+        form->serverLog().Load();
+        const QList<std::pair<QWidget *, QString>> names {
+            {form->cboMinutes, u"計測時間　　　　　分"_s},
+            {form->txtSend, u"チャット入力"_s},
+            {form->txtStatus, u"ステータス"_s},
+            {form->serverLog().txtRec, u"サーバログ"_s},
+            {dialog.cboServer, u"接続サーバ"_s},
+            {dialog.cboPort, u"ポート"_s},
+            {dialog.txtNick, u"ニックネーム"_s},
+            {dialog.cboChannel, u"チャンネル"_s}};
+        for (const auto &[box, name] : names)
+            QCOMPARE(spokenName(box), name);
+
+        // Offline, the compact view has no Tab stop at all: nothing out of sight takes a key.
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QCOMPARE(QApplication::focusWidget(), nullptr);
+        basGeneral::EnableChatInput();
+        basGeneral::EnableMinutes();
+        form->cmdCount->setEnabled(true);
+        const auto tabStops = [this] {
+            form->txtSend->setFocus(Qt::TabFocusReason);
+            QList<QWidget *> stops {form->txtSend};
+            for (QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                 QApplication::focusWidget() != form->txtSend;
+                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+                stops << QApplication::focusWidget();
+            return stops;
+        };
+        QCOMPARE(tabStops(), (QList<QWidget *> {form->txtSend, form->cmdCount, form->cboMinutes}));
+        form->mnuStatus->trigger();
+        QCOMPARE(tabStops(),
+                 (QList<QWidget *> {form->txtSend, form->txtStatus, form->cmdCount,
+                                    form->cmdClearLog, form->cboMinutes}));
+
+        // A caret in the read-only log; the focus leaves it when the view shrinks over it.
+        form->txtStatus->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form->txtStatus, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(form->txtStatus->textCursor().blockNumber(), 1);
+        QTest::keyClick(form->txtStatus, Qt::Key_Up);
+        QCOMPARE(form->txtStatus->textCursor().blockNumber(), 0);
+        form->mnuStatus->trigger();
+        QCOMPARE(QApplication::focusWidget(), form->txtSend);
+
+        QTest::keyClick(form.get(), Qt::Key_F10);
+        QTRY_VERIFY(form->mnuServer->isVisible());
+        form->mnuServer->close();
     }
 
     void secondCopyIsTurnedAway()
