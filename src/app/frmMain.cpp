@@ -98,7 +98,7 @@ void frmMain::createControls()
     cboMinutes->setEditText(u"20"_s);
     placeInTwips(cboMinutes, 960, 180, 615, 300);
     cboMinutes->installEventFilter(this);
-    lblTimeLimit->setBuddy(cboMinutes);
+    nameBox(lblTimeLimit, cboMinutes);
 
     cmdCount = new QPushButton(u"開始"_s, client);
     cmdCount->setObjectName(u"cmdCount"_s);

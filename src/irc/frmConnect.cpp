@@ -87,11 +87,10 @@ frmConnect::frmConnect()
         widget->setObjectName(QString::fromUtf16(name));
 
     // Spoken names: each label names its box, and "#ch" is read out as what it means.
-    lblServer->setBuddy(cboServer);
-    lblPort->setBuddy(cboPort);
-    lblNick->setBuddy(txtNick);
-    lblChannel->setBuddy(cboChannel);
-    lblChannel->setAccessibleName(u"チャンネル"_s);
+    nameBox(lblServer, cboServer);
+    nameBox(lblPort, cboPort);
+    nameBox(lblNick, txtNick);
+    nameBox(lblChannel, cboChannel, u"チャンネル"_s);
 
     setTabOrder(cmdConnect, cmdCancel);
     setTabOrder(cmdCancel, txtNick);

@@ -1,7 +1,10 @@
 #include "windowHelpers.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QWidget>
 #include <QWindow>
@@ -68,6 +71,15 @@ void setAlwaysOnTop(QWidget *window, bool onTop)
     window->overrideWindowFlags(flags);
     if (QWindow *handle = window->windowHandle())
         handle->setFlags(flags);
+}
+
+void nameBox(QLabel *label, QWidget *box, const QString &spokenName)
+{
+    label->setBuddy(box);
+    if (!spokenName.isEmpty())
+        label->setAccessibleName(spokenName);
+    if (auto *combo = qobject_cast<QComboBox *>(box); combo && combo->lineEdit())
+        combo->lineEdit()->setAccessibleName(spokenName.isEmpty() ? label->text() : spokenName);
 }
 
 bool isLossOfFocus(const QEvent *event)

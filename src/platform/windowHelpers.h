@@ -6,6 +6,7 @@
 #include <QRect>
 
 class QEvent;
+class QLabel;
 class QWidget;
 
 namespace platform {
@@ -36,6 +37,11 @@ inline QString desktopId()
 QIcon programIcon();
 
 void setAlwaysOnTop(QWidget *window, bool onTop);
+
+// Links a label to its box, so a screen reader speaks the label as the box's name; spokenName
+// replaces a label text that reads badly aloud. The text part of an editable combo box, which
+// is what holds the focus, gets the name too.
+void nameBox(QLabel *label, QWidget *box, const QString &spokenName = QString());
 
 // The focus leaving for another control of the same window. Opening a drop-down list or
 // switching to another window moves Qt's focus too, but is no change of control.

@@ -148,7 +148,8 @@ private slots:
             {dialog.cboServer, u"接続サーバ"_s},
             {dialog.cboPort, u"ポート"_s},
             {dialog.txtNick, u"ニックネーム"_s},
-            {dialog.cboChannel, u"チャンネル"_s}};
+            {dialog.cboChannel, u"チャンネル"_s},
+            {dialog.cboChannel->lineEdit(), u"チャンネル"_s}};
         for (const auto &[box, name] : names)
             QCOMPARE(spokenName(box), name);
 
