@@ -30,6 +30,23 @@
 using namespace Qt::StringLiterals;
 using namespace platform;
 
+namespace {
+
+// The lock file of a copy that was killed: a process that took the lock and ended without
+// releasing it.
+void leaveADeadCopysLock()
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        QLockFile lock(InstanceLock::lockFilePath());
+        lock.tryLock(0);
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+}
+
+} // namespace
+
 class tst_mainWindow : public QObject
 {
     Q_OBJECT
@@ -207,13 +224,7 @@ private slots:
     void lockOfAKilledCopyDoesNotBlock()
     {
         form.reset();
-        const pid_t child = fork();
-        if (child == 0) {
-            QLockFile lock(InstanceLock::lockFilePath());
-            lock.tryLock(0);
-            ::_exit(0);
-        }
-        ::waitpid(child, nullptr, 0);
+        leaveADeadCopysLock();
         QVERIFY(QFile::exists(InstanceLock::lockFilePath()));
 
         MessageBoxResponder responder;
@@ -243,15 +254,8 @@ private slots:
             return;
         }
         form.reset();
-        if (deadCopysLock) {
-            const pid_t child = fork();
-            if (child == 0) {
-                QLockFile lock(InstanceLock::lockFilePath());
-                lock.tryLock(0);
-                ::_exit(0);
-            }
-            ::waitpid(child, nullptr, 0);
-        }
+        if (deadCopysLock)
+            leaveADeadCopysLock();
         const QString failure = namespaceRerun::rerun(
             {u"-m"_s}, u"mount -o bind,ro \"$XDG_RUNTIME_DIR\" \"$XDG_RUNTIME_DIR\""_s, 60000);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
