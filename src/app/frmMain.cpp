@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using namespace platform;
@@ -125,10 +126,6 @@ void frmMain::createControls()
     connect(cmdClearLog, &QPushButton::clicked, this, &frmMain::cmdClearLog_Click);
     connect(cmdCount, &QPushButton::clicked, this, &frmMain::cmdCount_Click);
 
-    for (QWidget *statusArea :
-         {static_cast<QWidget *>(txtStatus), static_cast<QWidget *>(cmdClearLog)})
-        m_statusAreaFocus.append(statusArea->focusPolicy());
-
     setTabOrder(txtSend, txtStatus);
     setTabOrder(txtStatus, cmdCount);
     setTabOrder(cmdCount, cmdClearLog);
@@ -181,20 +178,17 @@ void frmMain::showStatusArea(bool shown)
     // Below the compact window's edge the status area is out of sight, so it must be out of
     // the keyboard's reach too: no Tab stop, and no key pressing an unseen クリア.
     if (!shown && statusArea.contains(focusWidget())) {
-        QWidget *above = nullptr;
-        for (QWidget *candidate :
-             {static_cast<QWidget *>(txtSend), static_cast<QWidget *>(cmdCount),
-              static_cast<QWidget *>(cboMinutes)}) {
-            if (!above && candidate->isEnabled())
-                above = candidate;
-        }
-        if (above)
-            above->setFocus(Qt::OtherFocusReason);
+        const QList<QWidget *> above {txtSend, cmdCount, cboMinutes};
+        const auto enabled = std::find_if(above.begin(), above.end(), [](const QWidget *control) {
+            return control->isEnabled();
+        });
+        if (enabled != above.end())
+            (*enabled)->setFocus(Qt::OtherFocusReason);
         else
             focusWidget()->clearFocus();
     }
-    for (qsizetype i = 0; i < statusArea.size(); ++i)
-        statusArea[i]->setFocusPolicy(shown ? m_statusAreaFocus[i] : Qt::NoFocus);
+    for (QWidget *control : statusArea)
+        control->setFocusPolicy(shown ? Qt::StrongFocus : Qt::NoFocus);
     setFixedSize(twipsToPixels(clientWidthTwips),
                  menuBar()->sizeHint().height()
                      + twipsToPixels(shown ? expandedClientTwips : compactClientTwips));

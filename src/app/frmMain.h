@@ -2,7 +2,6 @@
 
 #include "platform/instanceLock.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -115,7 +114,6 @@ private:
 
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;
-    QList<Qt::FocusPolicy> m_statusAreaFocus;
     std::unique_ptr<frmServerLog> m_serverLog;
     frmConnect *m_connectDialog = nullptr;
 };
