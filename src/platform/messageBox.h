@@ -33,4 +33,7 @@ void setMessageBoxHook(MessageBoxHook hook);
 // Modal, with the prompt always as plain text: server-controlled text reaches these boxes.
 int messageBox(const QString &prompt, int style, const QString &title = applicationTitle());
 
+// The system's own box, bypassing the hook.
+int showSystemMessageBox(const MessageBoxRequest &request);
+
 } // namespace platform

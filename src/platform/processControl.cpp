@@ -1,6 +1,6 @@
 #include "processControl.h"
 
-#include <unistd.h>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -24,7 +24,7 @@ void terminateProcess(int exitCode)
         installedHandler()(exitCode);
         return;
     }
-    ::_exit(exitCode);
+    std::_Exit(exitCode);
 }
 
 } // namespace platform

@@ -4,11 +4,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -149,43 +144,11 @@ void SocketControl::onConnected()
     emit ConnectEvent();
 }
 
-void SocketControl::watchForDeadLink()
+SocketControl::KeepAliveTimes SocketControl::keepAliveTimes() const
 {
-    // The kernel does the watching, so no IRC line of ours costs flood budget or delays an
-    // announcement. Lines in flight: the user time-out. An idle link: keep-alive probes from
-    // two fifths of the time on, the user time-out then ending it when none is answered.
-    const int descriptor = int(m_socket->socketDescriptor());
-    const int idleSeconds = std::max(1, m_deadLinkSeconds * 2 / 5);
-    const int probeIntervalSeconds = std::max(1, m_deadLinkSeconds / 5);
-    const int probes = 3;
-    const unsigned int userTimeoutMs = unsigned(m_deadLinkSeconds) * 1000;
-    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    ::setsockopt(descriptor, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
-    ::setsockopt(descriptor, IPPROTO_TCP, TCP_KEEPINTVL, &probeIntervalSeconds,
-                 sizeof probeIntervalSeconds);
-    ::setsockopt(descriptor, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-    ::setsockopt(descriptor, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
-    // Qt has closed its descriptor by the time it reports the link dead; a second one keeps the
-    // kernel's record of the connection readable until then.
-    m_infoDescriptor = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-}
-
-void SocketControl::releaseInfoDescriptor()
-{
-    if (m_infoDescriptor >= 0)
-        ::close(m_infoDescriptor);
-    m_infoDescriptor = -1;
-}
-
-QDateTime SocketControl::lastAcknowledged() const
-{
-    tcp_info info {};
-    socklen_t length = sizeof info;
-    if (m_infoDescriptor >= 0
-        && ::getsockopt(m_infoDescriptor, IPPROTO_TCP, TCP_INFO, &info, &length) == 0)
-        return QDateTime::currentDateTime().addMSecs(-qint64(info.tcpi_last_ack_recv));
-    // Whatever the server sent acknowledged what it had received by then.
-    return m_lastReceived;
+    // The system does the watching, so no IRC line of ours costs flood budget or delays an
+    // announcement. An idle link is probed from two fifths of the time on.
+    return {std::max(1, m_deadLinkSeconds * 2 / 5), std::max(1, m_deadLinkSeconds / 5), 3};
 }
 
 void SocketControl::onDisconnected()

@@ -69,6 +69,13 @@ private:
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void raiseErrorLater(qint16 number, const QString &description);
     void raiseCloseLater();
+    struct KeepAliveTimes
+    {
+        int idleSeconds;
+        int probeIntervalSeconds;
+        int probes;
+    };
+    KeepAliveTimes keepAliveTimes() const;
     void watchForDeadLink();
     void releaseInfoDescriptor();
     QDateTime lastAcknowledged() const;
@@ -81,7 +88,9 @@ private:
     bool m_peerClosed = false;
     bool m_established = false;
     int m_deadLinkSeconds = deadLinkSeconds;
+#ifndef Q_OS_WIN
     int m_infoDescriptor = -1;
+#endif
     QDateTime m_lastReceived;
     QDateTime m_linkLostSince;
 };

@@ -45,8 +45,14 @@ void setBackgroundColour(QWidget *widget, int systemColourIndex)
 QFont japaneseFont(qreal pointSize)
 {
     QFont font;
+#ifdef Q_OS_WIN
+    // Windows 10 and later install the Japanese faces only with the Japanese language pack;
+    // Yu Gothic UI and Meiryo stand in where ＭＳ Ｐゴシック is missing.
+    font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"Yu Gothic UI"_s, u"Meiryo"_s});
+#else
     font.setFamilies(
         {u"MS PGothic"_s, u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s, u"Noto Sans CJK JP"_s});
+#endif
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     return font;

@@ -26,7 +26,7 @@ constexpr int COLOR_WINDOW = 5;
 QColor systemColour(int index);
 void setBackgroundColour(QWidget *widget, int systemColourIndex);
 
-// The Japanese UI face, with fallbacks that Debian ships.
+// The Japanese UI face, with fallbacks the system ships.
 QFont japaneseFont(qreal pointSize);
 
 // The name of the installed desktop entry, metadata and theme icon.

@@ -1,11 +1,10 @@
 #include "minutesText.h"
 
 #include "app/blanks.h"
+#include "platform/cLocaleNumber.h"
 
 #include <QRegularExpression>
 #include <cmath>
-#include <cstdlib>
-#include <locale.h>
 
 using namespace Qt::StringLiterals;
 
@@ -44,12 +43,6 @@ QString asciiNumberText(const QString &typed)
     return ascii;
 }
 
-double parseInCLocale(const QByteArray &number)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return strtod_l(number.constData(), nullptr, cLocale);
-}
-
 } // namespace
 
 QString defaultText()
@@ -66,7 +59,7 @@ std::optional<double> roundedValue(const QString &text)
         return std::nullopt;
     // nearbyint() in the default rounding mode sends ties to the even neighbour. An exponent
     // too large for a double gives infinity, which the range test rejects.
-    return std::nearbyint(parseInCLocale(ascii.toLatin1()));
+    return std::nearbyint(platform::parseDoubleInCLocale(ascii.toLatin1()));
 }
 
 Check check(const QString &typed)
