@@ -6,8 +6,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
-IrcServer::IrcServer(int pingSeconds)
+IrcServer::IrcServer(int pingSeconds, quint16 port)
     : m_pingSeconds(pingSeconds)
+    , m_port(port)
 {
 }
 
@@ -19,8 +20,8 @@ IrcServer::~IrcServer()
 bool IrcServer::writeConfig()
 {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) {
-        m_failure = QStringLiteral("no free port");
+    if (!probe.listen(QHostAddress::LocalHost, m_port)) {
+        m_failure = QStringLiteral("port not free");
         return false;
     }
     m_port = probe.serverPort();
@@ -53,7 +54,8 @@ bool IrcServer::writeConfig()
 bool IrcServer::start()
 {
     if (!m_dir.isValid() || !writeConfig()) {
-        m_failure = QStringLiteral("cannot write the server configuration");
+        if (m_failure.isEmpty())
+            m_failure = QStringLiteral("cannot write the server configuration");
         return false;
     }
     const QStringList arguments {m_dir.filePath(QStringLiteral("etc")),

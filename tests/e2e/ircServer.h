@@ -12,8 +12,9 @@ class IrcServer
 public:
     static QString name() { return QStringLiteral("irc.test.local"); }
 
-    // pingSeconds: how long a client may stay quiet before the server pings it.
-    explicit IrcServer(int pingSeconds = 90);
+    // pingSeconds: how long a client may stay quiet before the server pings it. port: a
+    // fixed one, for a program that can only choose among its preset ports; else a free one.
+    explicit IrcServer(int pingSeconds = 90, quint16 port = 0);
     ~IrcServer();
     IrcServer(const IrcServer &) = delete;
     IrcServer &operator=(const IrcServer &) = delete;

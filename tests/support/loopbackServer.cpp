@@ -2,7 +2,11 @@
 
 #include <QTcpSocket>
 #include <QTest>
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
+#endif
 
 LoopbackServer::LoopbackServer(const QList<quint16> &candidatePorts)
 {
@@ -94,7 +98,7 @@ void LoopbackServer::resetClient()
 {
     // A zero linger time makes the close a reset instead of a FIN.
     const linger resetOnClose {1, 0};
-    ::setsockopt(int(m_client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &resetOnClose,
-                 sizeof resetOnClose);
+    ::setsockopt(decltype(::socket(0, 0, 0))(m_client->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                 reinterpret_cast<const char *>(&resetOnClose), sizeof resetOnClose);
     m_client->abort();
 }

@@ -1,0 +1,153 @@
+#include "ircObserver.h"
+#include "ircServer.h"
+#include "wineDesktop.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray channel = "#Durmast_Test";
+// The program offers only its preset ports; the last of them, reached with End.
+constexpr quint16 presetPort = 6669;
+
+struct Announcement
+{
+    QByteArray command;
+    QString text;
+    int idealMs; // after the run's first line
+};
+
+} // namespace
+
+// The Windows program under Wine, used with keyboard and mouse as a person would, against the
+// real server: the native error box, the login, and both kinds of run seen from the channel.
+class tst_e2eWindowsProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void announcesInCp932OnTime()
+    {
+        IrcServer server(90, presetPort);
+        QVERIFY2(server.start(), qPrintable(server.failure()));
+        QVERIFY(observer.logIn(server.port(), "Observer"));
+        QVERIFY(observer.join(channel));
+        const QString failure = desktop.start();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        desktop.startProgram(QStringLiteral(KESTRION_WINDOWS_PROGRAM));
+        // The first start also makes the Wine prefix.
+        QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 180000).isEmpty());
+
+        // A host that no name service can resolve: the box, and the program lives on.
+        connectThroughDialog(u"   "_s);
+        const QString box = desktop.waitForWindow(u"IRCサーバに接続できません"_s, 30000);
+        QVERIFY(!box.isEmpty());
+        desktop.keys({u"Return"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop.windowExists(u"IRCサーバに接続できません"_s), 10000);
+        QVERIFY(desktop.programRunning());
+
+        connectThroughDialog(u"127.0.0.1"_s);
+        QVERIFY(observer.waitForLine(":Timer!~tmr103@", 30000));
+        QVERIFY(observer.waitForLine("JOIN :" + channel, 30000));
+        // The server holds back a client far ahead of its line budget; let the login drain.
+        QTest::qWait(15000);
+
+        const QList<Announcement> countdown {{"NOTICE", u"計測時間0分 カウント開始"_s, 0},
+                                             {"PRIVMSG", u"10＠"_s, 1000},
+                                             {"PRIVMSG", u"9"_s, 2000},
+                                             {"PRIVMSG", u"8"_s, 3000},
+                                             {"PRIVMSG", u"7"_s, 4000},
+                                             {"PRIVMSG", u"6"_s, 5000},
+                                             {"PRIVMSG", u"5＠"_s, 6000},
+                                             {"PRIVMSG", u"4＠"_s, 7000},
+                                             {"PRIVMSG", u"3＠"_s, 8000},
+                                             {"PRIVMSG", u"2＠"_s, 9000},
+                                             {"PRIVMSG", u"1＠"_s, 10000},
+                                             {"PRIVMSG", u"0＠"_s, 11000}};
+        // The last two lines of a countdown-only run outrun the server's flood control.
+        runAndCompare(u"0"_s, countdown, 3000);
+        QTest::qWait(15000);
+
+        const QList<Announcement> oneMinute {{"NOTICE", u"計測時間1分 カウント開始"_s, 0},
+                                             {"PRIVMSG", u"10＠"_s, 1000},
+                                             {"PRIVMSG", u"5＠"_s, 6000},
+                                             {"PRIVMSG", u"4＠"_s, 7000},
+                                             {"PRIVMSG", u"3＠"_s, 8000},
+                                             {"PRIVMSG", u"2＠"_s, 9000},
+                                             {"PRIVMSG", u"1＠"_s, 10000},
+                                             {"PRIVMSG", u"0＠"_s, 11000},
+                                             {"PRIVMSG", u"開始！＠"_s, 11000},
+                                             {"PRIVMSG", u"終了＠"_s, 71000},
+                                             {"PRIVMSG", u"終了＠"_s, 71000},
+                                             {"PRIVMSG", u"終了＠"_s, 71000}};
+        runAndCompare(u"1"_s, oneMinute, 500);
+    }
+
+private:
+    // サーバ → 接続 with F10 and the arrows; the dialog opens with the focus on 接続, and Tab
+    // goes on to キャンセル, the nickname, the server, the port and the channel.
+    void connectThroughDialog(const QString &host)
+    {
+        QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 10000).isEmpty());
+        desktop.keys({u"F10"_s, u"Down"_s, u"Return"_s});
+        QVERIFY(!desktop.waitForWindow(u"IRCサーバ接続"_s, 10000).isEmpty());
+        desktop.keys({u"Tab"_s, u"Tab"_s, u"ctrl+a"_s});
+        desktop.type(u"Timer"_s);
+        desktop.keys({u"Tab"_s, u"ctrl+a"_s});
+        desktop.type(host);
+        desktop.keys({u"Tab"_s, u"End"_s, u"Tab"_s, u"ctrl+a"_s});
+        desktop.type(QString::fromLatin1(channel));
+        desktop.keys({u"Tab"_s, u"space"_s});
+    }
+
+    // The chat box is the bottom strip of the compact window; Tab goes on to the start button
+    // and the minutes box.
+    void startRun(const QString &minutes)
+    {
+        const QString window = desktop.waitForWindow(u"ケストリオン"_s, 10000);
+        QVERIFY(!window.isEmpty());
+        const QStringList geometry =
+            desktop.xdotool({u"getwindowgeometry"_s, u"--shell"_s, window}).split(u'\n');
+        QMap<QString, int> value;
+        for (const QString &line : geometry)
+            value[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
+        desktop.xdotool({u"mousemove"_s, u"--sync"_s,
+                         QString::number(value[u"X"_s] + value[u"WIDTH"_s] / 2),
+                         QString::number(value[u"Y"_s] + value[u"HEIGHT"_s] - 6), u"click"_s,
+                         u"1"_s});
+        desktop.keys({u"Tab"_s, u"Tab"_s, u"ctrl+a"_s});
+        desktop.type(minutes);
+        desktop.keys({u"shift+Tab"_s, u"space"_s});
+    }
+
+    void runAndCompare(const QString &minutes, const QList<Announcement> &expected, int lateMs)
+    {
+        const qsizetype before = observer.saidBy("Timer").size();
+        startRun(minutes);
+        const int lastMs = expected.constLast().idealMs;
+        QTRY_VERIFY_WITH_TIMEOUT(observer.saidBy("Timer").size() >= before + expected.size(),
+                                 lastMs + lateMs + 15000);
+        QTest::qWait(1500);
+
+        const QList<IrcObserver::Said> said = observer.saidBy("Timer").mid(before);
+        QCOMPARE(said.size(), expected.size());
+        const qint64 firstMs = said.constFirst().arrivedMs;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QCOMPARE(said[i].command, expected[i].command);
+            QCOMPARE(said[i].text, expected[i].text);
+            const qint64 offset = said[i].arrivedMs - firstMs - expected[i].idealMs;
+            qInfo().noquote() << u"%1 %2: %3 ms"_s
+                                     .arg(QString::fromLatin1(said[i].command), said[i].text)
+                                     .arg(offset);
+            QVERIFY2(offset >= -20 && offset <= lateMs, qPrintable(said[i].text));
+        }
+    }
+
+    IrcObserver observer;
+    WineDesktop desktop;
+};
+
+QTEST_MAIN(tst_e2eWindowsProgram)
+#include "tst_e2eWindowsProgram.moc"

@@ -1,0 +1,87 @@
+#include "wineDesktop.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+WineDesktop::~WineDesktop()
+{
+    for (QProcess *process : {&m_program, &m_windowManager, &m_server}) {
+        process->kill();
+        process->waitForFinished(5000);
+    }
+    // The prefix's server would otherwise outlive the test.
+    QProcess::execute(u"env"_s, {u"WINEPREFIX="_s + m_prefix.path(), u"/usr/lib/wine/wineserver"_s,
+                                 u"-k"_s});
+}
+
+QString WineDesktop::start()
+{
+    // Xvfb writes the number of a free display once it takes clients.
+    m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x1024x24"_s,
+                               u"-nolisten"_s, u"tcp"_s});
+    if (!m_server.waitForStarted() || !m_server.waitForReadyRead(30000))
+        return u"Xvfb did not start"_s;
+    m_display = u":"_s + QString::fromLatin1(m_server.readAllStandardOutput().trimmed());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"DISPLAY"_s, m_display);
+    m_windowManager.setProcessEnvironment(environment);
+    m_program.setProcessEnvironment(environment);
+    m_windowManager.start(u"openbox"_s, {});
+    const bool managed = QTest::qWaitFor(
+        [this] {
+            QProcess probe;
+            probe.setProcessEnvironment(m_windowManager.processEnvironment());
+            probe.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
+            probe.waitForFinished();
+            return probe.readAllStandardOutput().contains("window id");
+        },
+        30000);
+    return managed ? QString() : u"openbox did not start"_s;
+}
+
+void WineDesktop::startProgram(const QString &program)
+{
+    QProcessEnvironment environment = m_program.processEnvironment();
+    environment.insert(u"WINEPREFIX"_s, m_prefix.path());
+    m_program.setProcessEnvironment(environment);
+    m_program.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_program.start(QStringLiteral(KESTRION_WINE), {QStringLiteral(KESTRION_WINDOWS_QT), program});
+}
+
+QString WineDesktop::xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(m_windowManager.processEnvironment());
+    process.start(u"xdotool"_s, arguments);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+bool WineDesktop::windowExists(const QString &title)
+{
+    return !xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^"_s + title + u"$"_s})
+                .isEmpty();
+}
+
+QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
+{
+    QString window;
+    QTest::qWaitFor(
+        [&] {
+            window = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s,
+                              u"^"_s + title + u"$"_s})
+                         .section(u'\n', 0, 0);
+            return !window.isEmpty();
+        },
+        timeoutMs);
+    if (!window.isEmpty())
+        xdotool({u"windowactivate"_s, u"--sync"_s, window});
+    return window;
+}
+
+void WineDesktop::keys(const QStringList &keys)
+{
+    for (const QString &key : keys)
+        xdotool({u"key"_s, key});
+}
