@@ -67,7 +67,7 @@ bool WineDesktop::windowExists(const QString &title)
 QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
 {
     QString window;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             window = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s,
                               u"^"_s + title + u"$"_s})
