@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build's suite, the Debian
-# package built and checked, a short run of each fuzz target, and the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# package built and checked, a short run of each fuzz target, the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build with its installer
+# and zip, tested under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The fuzz targets need clang, the installed-files check the desktop-entry and metadata
@@ -16,3 +17,4 @@ tests/fuzz/run.sh 30
 cmake -S . -B build-sanitize -DKESTRION_SANITIZE=ON > /dev/null
 cmake --build build-sanitize -j"$(nproc)"
 ctest --test-dir build-sanitize --output-on-failure -j2
+scripts/test-windows.sh
