@@ -14,3 +14,5 @@ xvfb-run -a tests/windows/installer.sh "build-windows/Kestrion-$version-setup.ex
 scripts/build.sh -DKESTRION_WINDOWS_PROGRAM="$PWD/build-windows/kestrion/kestrion.exe" \
     -DKESTRION_WINDOWS_QT="$qt" > /dev/null
 ctest --test-dir build -R tst_e2eWindowsProgram --output-on-failure
+# The Linux build goes back to its own tests.
+cmake -S . -B build -DKESTRION_WINDOWS_PROGRAM= > /dev/null
