@@ -27,8 +27,8 @@ bool isUnassignedSingleByte(uchar byte)
 // Text for complete characters, or nothing when Windows finds an invalid one among them.
 std::optional<QString> decodeStrictly(const char *bytes, int length)
 {
-    const int size =
-        MultiByteToWideChar(codePage932, MB_ERR_INVALID_CHARS, bytes, length, nullptr, 0);
+    const int size
+        = MultiByteToWideChar(codePage932, MB_ERR_INVALID_CHARS, bytes, length, nullptr, 0);
     if (size <= 0)
         return std::nullopt;
     QString text(size, Qt::Uninitialized);

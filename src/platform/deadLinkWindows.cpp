@@ -2,8 +2,9 @@
 
 #include <QTcpSocket>
 #include <winsock2.h>
-#include <ws2tcpip.h>
+
 #include <mstcpip.h>
+#include <ws2tcpip.h>
 
 // Windows' own option numbers; MinGW's headers lack them.
 #ifndef TCP_KEEPIDLE
@@ -44,14 +45,14 @@ void SocketControl::watchForDeadLink()
         tcp_keepalive values {1, ULONG(times.idleSeconds) * 1000,
                               ULONG(times.probeIntervalSeconds) * 1000};
         DWORD returned = 0;
-        WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned,
-                 nullptr, nullptr);
+        WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
+                 nullptr);
     }
     setTcpOption(socket, TCP_MAXRT, DWORD(m_deadLinkSeconds));
 }
 
 // Windows tells no time of the last acknowledgement; there is no record to keep open.
-void SocketControl::releaseInfoDescriptor() {}
+void SocketControl::releaseInfoDescriptor() { }
 
 QDateTime SocketControl::lastAcknowledged() const
 {

@@ -15,8 +15,8 @@ QString mutexName()
 {
     wchar_t user[256];
     DWORD length = DWORD(std::size(user));
-    const QString userName =
-        GetUserNameW(user, &length) ? QString::fromWCharArray(user) : QString();
+    const QString userName
+        = GetUserNameW(user, &length) ? QString::fromWCharArray(user) : QString();
     return u"Local\\org.kestrion.Kestrion-"_s + userName;
 }
 

@@ -32,8 +32,7 @@ int showSystemMessageBox(const MessageBoxRequest &request)
     box.setIcon(iconFor(request.style));
     if (request.style & MB_OKCANCEL) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(request.style & MB_DEFBUTTON2 ? QMessageBox::Cancel
-                                                           : QMessageBox::Ok);
+        box.setDefaultButton(request.style & MB_DEFBUTTON2 ? QMessageBox::Cancel : QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Cancel);
     } else {
         box.setStandardButtons(QMessageBox::Ok);

@@ -14,9 +14,8 @@ int showSystemMessageBox(const MessageBoxRequest &request)
     QWidget *active = QApplication::activeWindow();
     HWND owner = active ? HWND(active->winId()) : nullptr;
     const UINT style = UINT(request.style) | (owner ? 0 : MB_TASKMODAL);
-    const int answer =
-        MessageBoxW(owner, reinterpret_cast<const wchar_t *>(request.prompt.utf16()),
-                    reinterpret_cast<const wchar_t *>(request.title.utf16()), style);
+    const int answer = MessageBoxW(owner, reinterpret_cast<const wchar_t *>(request.prompt.utf16()),
+                                   reinterpret_cast<const wchar_t *>(request.title.utf16()), style);
     return answer == IDOK ? IDOK : IDCANCEL;
 }
 

@@ -75,7 +75,8 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::newRow("0, Enter") << 0 << false << IDOK << false << false << int(IDOK);
         QTest::newRow("0x10, Enter") << 0x10 << false << IDOK << true << false << int(IDOK);
-        QTest::newRow("0x131, Enter") << 0x131 << true << IDCANCEL << true << false << int(IDCANCEL);
+        QTest::newRow("0x131, Enter")
+            << 0x131 << true << IDCANCEL << true << false << int(IDCANCEL);
         QTest::newRow("0x131, Esc") << 0x131 << true << IDCANCEL << true << true << int(IDCANCEL);
     }
     void nativeBoxShowsTheStyleAndKeepsEventsFlowing()

@@ -11,15 +11,16 @@ WineDesktop::~WineDesktop()
         process->waitForFinished(5000);
     }
     // The prefix's server would otherwise outlive the test.
-    QProcess::execute(u"env"_s, {u"WINEPREFIX="_s + m_prefix.path(), u"/usr/lib/wine/wineserver"_s,
-                                 u"-k"_s});
+    QProcess::execute(u"env"_s,
+                      {u"WINEPREFIX="_s + m_prefix.path(), u"/usr/lib/wine/wineserver"_s, u"-k"_s});
 }
 
 QString WineDesktop::start()
 {
     // Xvfb writes the number of a free display once it takes clients.
-    m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x1024x24"_s,
-                               u"-nolisten"_s, u"tcp"_s});
+    m_server.start(u"Xvfb"_s,
+                   {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x1024x24"_s,
+                    u"-nolisten"_s, u"tcp"_s});
     if (!m_server.waitForStarted() || !m_server.waitForReadyRead(30000))
         return u"Xvfb did not start"_s;
     m_display = u":"_s + QString::fromLatin1(m_server.readAllStandardOutput().trimmed());
@@ -69,9 +70,9 @@ QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
     QString window;
     (void)QTest::qWaitFor(
         [&] {
-            window = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s,
-                              u"^"_s + title + u"$"_s})
-                         .section(u'\n', 0, 0);
+            window
+                = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^"_s + title + u"$"_s})
+                      .section(u'\n', 0, 0);
             return !window.isEmpty();
         },
         timeoutMs);
