@@ -40,4 +40,6 @@ for name in Name Name\\[ja\\] Comment Comment\\[ja\\]; do
 done
 grep -q '^Categories=Network;IRCClient;Chat;$' "$desktop" || fail "categories"
 [ -f "$prefix/share/man/man1/$exec_name.1.gz" ] || fail "no manual page"
+zcat "$prefix/share/man/ja/man1/$exec_name.1.gz" | grep -q '^\.SH 説明' \
+    || fail "no Japanese manual page"
 echo "PASS: $(find "$prefix" -type f | wc -l) files installed under $prefix"
