@@ -9,8 +9,7 @@ scripts/need-ircd.sh
 scripts/build-windows.sh
 qt=$(scripts/build-windows-qt.sh)
 xvfb-run -a ctest --test-dir build-windows --output-on-failure
-version=$(sed -n 's/^project(kestrion VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-xvfb-run -a tests/windows/installer.sh "build-windows/Kestrion-$version-setup.exe"
+xvfb-run -a tests/windows/installer.sh build-windows/Kestrion-*-setup.exe
 scripts/build.sh -DKESTRION_WINDOWS_PROGRAM="$PWD/build-windows/kestrion/kestrion.exe" \
     -DKESTRION_WINDOWS_QT="$qt" > /dev/null
 ctest --test-dir build -R tst_e2eWindowsProgram --output-on-failure

@@ -37,17 +37,28 @@ std::optional<QString> decodeStrictly(const char *bytes, int length)
     return text;
 }
 
-// Where the last character begins that is still waiting for its trail byte, or length.
-qsizetype completeLength(const QByteArray &bytes)
+struct Scan
 {
-    qsizetype at = 0;
-    while (at < bytes.size()) {
-        const qsizetype length = isLeadByte(uchar(bytes.at(at))) ? 2 : 1;
-        if (at + length > bytes.size())
-            return at;
-        at += length;
+    // Bytes that hold whole characters; a lead byte at the end waits for its trail.
+    qsizetype complete;
+    // No lead byte without a proper trail and no byte Windows would make a private character:
+    // Windows may convert them in one go.
+    bool plain;
+};
+
+Scan scan(const QByteArray &bytes)
+{
+    bool plain = true;
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        const uchar byte = uchar(bytes.at(at));
+        if (!isLeadByte(byte))
+            plain = plain && !isUnassignedSingleByte(byte);
+        else if (at + 1 == bytes.size())
+            return {at, plain};
+        else
+            plain = plain && isTrailByte(uchar(bytes.at(++at)));
     }
-    return bytes.size();
+    return {bytes.size(), plain};
 }
 
 QString decodeCharacterByCharacter(const QByteArray &bytes)
@@ -55,33 +66,20 @@ QString decodeCharacterByCharacter(const QByteArray &bytes)
     QString text;
     for (qsizetype at = 0; at < bytes.size();) {
         const uchar byte = uchar(bytes.at(at));
+        const bool lead = isLeadByte(byte);
         // A lead byte without a proper trail is invalid on its own; the byte after it starts
         // the next character.
-        qsizetype length = 1;
-        if (isLeadByte(byte))
-            length = isTrailByte(uchar(bytes.at(at + 1))) ? 2 : 0;
-        if (length == 0 || isUnassignedSingleByte(byte)) {
+        if (lead ? !isTrailByte(uchar(bytes.at(at + 1))) : isUnassignedSingleByte(byte)) {
             text += QChar::ReplacementCharacter;
-            at += 1;
+            ++at;
             continue;
         }
-        text += decodeStrictly(bytes.constData() + at, int(length))
+        const int length = lead ? 2 : 1;
+        text += decodeStrictly(bytes.constData() + at, length)
                     .value_or(QString(QChar::ReplacementCharacter));
         at += length;
     }
     return text;
-}
-
-bool holdsUnassignedSingleByte(const QByteArray &bytes)
-{
-    for (qsizetype at = 0; at < bytes.size(); ++at) {
-        const uchar byte = uchar(bytes.at(at));
-        if (isLeadByte(byte))
-            ++at;
-        else if (isUnassignedSingleByte(byte))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -110,12 +108,12 @@ QString Cp932Decoder::decode(const QByteArray &received)
     // Windows' conversion keeps no state between calls; a lead byte at the end waits here for
     // the next read.
     QByteArray bytes = m_pendingLead + received;
-    const qsizetype complete = completeLength(bytes);
-    m_pendingLead = bytes.mid(complete);
-    bytes.truncate(complete);
+    const Scan found = scan(bytes);
+    m_pendingLead = bytes.mid(found.complete);
+    bytes.truncate(found.complete);
     if (bytes.isEmpty())
         return QString();
-    if (!holdsUnassignedSingleByte(bytes))
+    if (found.plain)
         if (std::optional<QString> text = decodeStrictly(bytes.constData(), int(bytes.size())))
             return *text;
     return decodeCharacterByCharacter(bytes);

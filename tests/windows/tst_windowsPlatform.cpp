@@ -3,7 +3,6 @@
 #include "platform/messageBox.h"
 #include "platform/socketControl.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -37,12 +36,12 @@ BOOL CALLBACK findIcon(HWND child, LPARAM found)
 BoxLook lookOf(HWND box)
 {
     BoxLook look;
-    look.hasOk = GetDlgItem(box, IDOK) != nullptr;
-    look.hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
-    for (int button : {IDOK, IDCANCEL})
-        if (HWND control = GetDlgItem(box, button);
-            control && (GetWindowLongW(control, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+    for (int button : {IDOK, IDCANCEL}) {
+        HWND control = GetDlgItem(box, button);
+        (button == IDOK ? look.hasOk : look.hasCancel) = control != nullptr;
+        if (control && (GetWindowLongW(control, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
             look.defaultButton = button;
+    }
     EnumChildWindows(box, findIcon, reinterpret_cast<LPARAM>(&look.hasIcon));
     return look;
 }
@@ -111,16 +110,12 @@ private slots:
         BoxLook look;
         bool boxSeen = false;
         int ticksWithBox = -1;
-        QElapsedTimer clock;
-        clock.start();
         QTimer inspector;
         inspector.setInterval(20);
         connect(&inspector, &QTimer::timeout, this, [&] {
             HWND box = FindWindowW(L"#32770", reinterpret_cast<const wchar_t *>(title.utf16()));
-            if (!box) {
-                QVERIFY(clock.elapsed() < 20000);
+            if (!box)
                 return;
-            }
             if (!boxSeen) {
                 boxSeen = true;
                 look = lookOf(box);

@@ -22,8 +22,6 @@ windows_path() {
 gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 WINEPATH="$(windows_path "$qt/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/x86_64-w64-mingw32/lib)"
 export WINEPATH
-export QT_PLUGIN_PATH
-QT_PLUGIN_PATH=$(windows_path "$qt/plugins")
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     /usr/lib/wine/wine64 wineboot --init > /dev/null 2>&1

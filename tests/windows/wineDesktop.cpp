@@ -23,9 +23,9 @@ QString WineDesktop::start()
                     u"-nolisten"_s, u"tcp"_s});
     if (!m_server.waitForStarted() || !m_server.waitForReadyRead(30000))
         return u"Xvfb did not start"_s;
-    m_display = u":"_s + QString::fromLatin1(m_server.readAllStandardOutput().trimmed());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"DISPLAY"_s, m_display);
+    environment.insert(u"DISPLAY"_s,
+                       u":"_s + QString::fromLatin1(m_server.readAllStandardOutput().trimmed()));
     m_windowManager.setProcessEnvironment(environment);
     m_program.setProcessEnvironment(environment);
     m_windowManager.start(u"openbox"_s, {});
@@ -59,23 +59,16 @@ QString WineDesktop::xdotool(const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-bool WineDesktop::windowExists(const QString &title)
+QString WineDesktop::findWindow(const QString &title)
 {
-    return !xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^"_s + title + u"$"_s})
-                .isEmpty();
+    return xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^"_s + title + u"$"_s})
+        .section(u'\n', 0, 0);
 }
 
 QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
 {
     QString window;
-    (void)QTest::qWaitFor(
-        [&] {
-            window
-                = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^"_s + title + u"$"_s})
-                      .section(u'\n', 0, 0);
-            return !window.isEmpty();
-        },
-        timeoutMs);
+    (void)QTest::qWaitFor([&] { return !(window = findWindow(title)).isEmpty(); }, timeoutMs);
     if (!window.isEmpty())
         xdotool({u"windowactivate"_s, u"--sync"_s, window});
     return window;
@@ -83,6 +76,5 @@ QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
 
 void WineDesktop::keys(const QStringList &keys)
 {
-    for (const QString &key : keys)
-        xdotool({u"key"_s, key});
+    xdotool(QStringList {u"key"_s} + keys);
 }

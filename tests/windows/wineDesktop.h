@@ -21,9 +21,9 @@ public:
     void startProgram(const QString &program);
     bool programRunning() const { return m_program.state() == QProcess::Running; }
 
-    // The window of that title, once it is shown; empty if none appears in time.
+    // The shown window of that title, or empty; the wait also activates it.
+    QString findWindow(const QString &title);
     QString waitForWindow(const QString &title, int timeoutMs);
-    bool windowExists(const QString &title);
     // xdotool with these arguments; its output.
     QString xdotool(const QStringList &arguments);
     void type(const QString &text) { xdotool({QStringLiteral("type"), text}); }
@@ -34,5 +34,4 @@ private:
     QProcess m_windowManager;
     QProcess m_program;
     QTemporaryDir m_prefix;
-    QString m_display;
 };
