@@ -111,6 +111,8 @@ private:
     QString strSendText;
     QString strBaseCaption;
     bool blnLoggedIn = false;
+    // Once the server has named itself on this connection, its welcome no longer does.
+    bool m_serverNamed = false;
 
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;

@@ -23,6 +23,27 @@ QList<QStringView> linesOf(const QString &block)
     return lines;
 }
 
+// The command of a line and what follows it, with the source prefix skipped.
+QStringView commandPart(QStringView line)
+{
+    if (!line.startsWith(u':'))
+        return line;
+    const qsizetype blank = line.indexOf(u' ');
+    return blank < 0 ? QStringView() : line.mid(blank + 1);
+}
+
+// What follows a command (given with its blank) on each line that carries it.
+QList<QStringView> parametersOf(const QString &block, QStringView command)
+{
+    QList<QStringView> parameters;
+    for (QStringView line : linesOf(block)) {
+        const QStringView rest = commandPart(line);
+        if (rest.startsWith(command))
+            parameters << rest.mid(command.size());
+    }
+    return parameters;
+}
+
 } // namespace
 
 bool holds020(const QString &block)
@@ -44,9 +65,24 @@ std::optional<QString> serverNameFrom020(const QString &block)
     return prefix.toString();
 }
 
+std::optional<QString> serverNameFromWelcome(const QString &block, const QString &nick)
+{
+    const QString welcome = u" 001 "_s + nick;
+    for (QStringView line : linesOf(block)) {
+        const qsizetype blank = line.indexOf(u' ');
+        if (!line.startsWith(u':') || blank < 2 || !line.mid(blank).startsWith(welcome))
+            continue;
+        const QStringView after = line.mid(blank + welcome.size());
+        if (after.isEmpty() || after.startsWith(u' '))
+            return line.mid(1, blank - 1).toString();
+    }
+    return std::nullopt;
+}
+
 bool isEndOfMotd(const QString &block, const QString &server, const QString &nick)
 {
-    return block.contains(u":"_s + server + u" 376 "_s + nick);
+    return block.contains(u":"_s + server + u" 376 "_s + nick)
+        || block.contains(u":"_s + server + u" 422 "_s + nick);
 }
 
 bool isNicknameInUse(const QString &block)
@@ -66,6 +102,23 @@ bool isNicknameInUse(const QString &block)
 bool isPingFor(const QString &block, const QString &server)
 {
     return block.contains(u"PING :"_s + server);
+}
+
+QStringList pingParameters(const QString &block)
+{
+    QStringList parameters;
+    for (QStringView parameter : parametersOf(block, u"PING "))
+        parameters << parameter.toString();
+    return parameters;
+}
+
+std::optional<QString> errorText(const QString &block)
+{
+    const QList<QStringView> errors = parametersOf(block, u"ERROR ");
+    if (errors.isEmpty())
+        return std::nullopt;
+    const QStringView text = errors.constFirst();
+    return (text.startsWith(u':') ? text.mid(1) : text).toString();
 }
 
 bool isOwnPart(const QString &block, const QString &nick, const QString &channel)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Tests on one received block: whatever one read returned, possibly several lines or a part of
@@ -12,6 +13,11 @@ namespace blockRecognition {
 std::optional<QString> serverNameFrom020(const QString &block);
 bool holds020(const QString &block);
 
+// The server's name as the source of its welcome (numeric 001) to nick, for servers that send
+// no 020 and name themselves otherwise than the host the user chose.
+std::optional<QString> serverNameFromWelcome(const QString &block, const QString &nick);
+
+// The end of the message of the day, or the server's word that it has none.
 bool isEndOfMotd(const QString &block, const QString &server, const QString &nick);
 
 // A line whose command is the numeric 433, or the server's own words for it. A 433 that is only
@@ -19,6 +25,13 @@ bool isEndOfMotd(const QString &block, const QString &server, const QString &nic
 bool isNicknameInUse(const QString &block);
 
 bool isPingFor(const QString &block, const QString &server);
+
+// The parameter of each PING command in the block, as it stands ("PING :x1" gives ":x1");
+// words inside a message or notice are no command.
+QStringList pingParameters(const QString &block);
+
+// The reason a server gives with its ERROR line when it ends the connection.
+std::optional<QString> errorText(const QString &block);
 
 // The server's report that our own connection has left the channel.
 bool isOwnPart(const QString &block, const QString &nick, const QString &channel);

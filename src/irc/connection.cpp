@@ -32,6 +32,7 @@ void frmMain::mnuDisconnect_Click()
 void frmMain::Ws_Connect()
 {
     AddStatusLog(u"[+] "_s + strServer + u"に接続しました"_s);
+    m_serverNamed = false;
     QThread::msleep(250);
     AddStatusLog(u"[+] ログイン情報を送信"_s);
     SendLine(u"NICK "_s + strNick);
@@ -52,6 +53,10 @@ void frmMain::Ws_DataArrival(qint64)
         applyPreLoginTests(block);
     else
         applyPostLoginTests(block);
+    // The server's own reason (a throttle, a ban, too many connections) tells the user more
+    // than the bare close that follows.
+    if (const std::optional<QString> reason = blockRecognition::errorText(block))
+        AddStatusLog(u"[x] "_s + *reason);
     if (Ws->State() == SocketControl::sckClosed)
         AddStatusLog(u"[x] "_s + strServer + u"から切断しました"_s);
 }
@@ -59,10 +64,25 @@ void frmMain::Ws_DataArrival(qint64)
 void frmMain::applyPreLoginTests(const QString &block)
 {
     if (blockRecognition::holds020(block)) {
-        if (const std::optional<QString> name = blockRecognition::serverNameFrom020(block))
+        if (const std::optional<QString> name = blockRecognition::serverNameFrom020(block)) {
             strServer = *name;
+            m_serverNamed = true;
+        }
         AddStatusLog(u"[+] 現在"_s + strServer + u"に接続しています"_s);
     }
+    // Most networks send no 020 and answer from a server whose name differs from the
+    // round-robin host the user chose; their welcome names it.
+    if (!m_serverNamed) {
+        if (const std::optional<QString> name
+            = blockRecognition::serverNameFromWelcome(block, strNick)) {
+            strServer = *name;
+            m_serverNamed = true;
+            AddStatusLog(u"[+] 現在"_s + strServer + u"に接続しています"_s);
+        }
+    }
+    // Servers with ping cookies drop a client that leaves their first PING unanswered.
+    for (const QString &parameter : blockRecognition::pingParameters(block))
+        SendLine(u"PONG "_s + parameter);
     if (blockRecognition::isEndOfMotd(block, strServer, strNick)) {
         JoinChannel();
         SendLine(u"MODE "_s + strChannel + u" +sn"_s);
@@ -90,6 +110,11 @@ void frmMain::applyPostLoginTests(const QString &block)
     if (blockRecognition::isPingFor(block, strServer)) {
         SendLine(u"PONG "_s + strServer);
         SendLine(u"NAMES "_s + strChannel);
+    }
+    // Pings with a token of the server's own choosing, which the test above does not answer.
+    for (const QString &parameter : blockRecognition::pingParameters(block)) {
+        if (!parameter.startsWith(u":"_s + strServer))
+            SendLine(u"PONG "_s + parameter);
     }
     if (blockRecognition::isOwnPart(block, strNick, strChannel))
         SendLine(u"QUIT"_s);

@@ -62,7 +62,7 @@ frmConnect::frmConnect()
     setWindowIcon(programIcon());
     setFont(japaneseFont(9));
     setModal(true);
-    setFixedSize(twipsToPixels(4410), twipsToPixels(1560));
+    setFixedSize(twipsToPixels(4410), twipsToPixels(1920));
     // The window's own top-left corner, frame included, at the screen's.
     move(0, 0);
 
@@ -75,14 +75,19 @@ frmConnect::frmConnect()
     placeInTwips(txtNick, 1200, 480, 975, 270);
     lblChannel = makeLabel(u"#ch"_s, this, 2280, 525, 495, 255);
     cboChannel = makeCombo(true, this, 2640, 480, 1695, 300);
-    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1080);
-    cmdConnect = makeButton(u"接続"_s, this, 2640, 1080);
+    lblEncoding = makeLabel(u"文字コード"_s, this, 120, 885, 1335, 255);
+    cboEncoding = makeCombo(false, this, 1200, 840, 1695, 300);
+    cboEncoding->addItem(u"CP932 (Shift_JIS)"_s, int(WireEncoding::Cp932));
+    cboEncoding->addItem(u"ISO-2022-JP (JIS)"_s, int(WireEncoding::Iso2022Jp));
+    cboEncoding->addItem(u"UTF-8"_s, int(WireEncoding::Utf8));
+    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1440);
+    cmdConnect = makeButton(u"接続"_s, this, 2640, 1440);
 
-    const std::pair<QWidget *, const char16_t *> names[]
-        = {{lblServer, u"lblServer"},   {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
-           {cboPort, u"cboPort"},       {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
-           {lblChannel, u"lblChannel"}, {cboChannel, u"cboChannel"}, {cmdCancel, u"cmdCancel"},
-           {cmdConnect, u"cmdConnect"}};
+    const std::pair<QWidget *, const char16_t *> names[] = {
+        {lblServer, u"lblServer"},     {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
+        {cboPort, u"cboPort"},         {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
+        {lblChannel, u"lblChannel"},   {cboChannel, u"cboChannel"}, {lblEncoding, u"lblEncoding"},
+        {cboEncoding, u"cboEncoding"}, {cmdCancel, u"cmdCancel"},   {cmdConnect, u"cmdConnect"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QString::fromUtf16(name));
 
@@ -91,12 +96,14 @@ frmConnect::frmConnect()
     nameBox(lblPort, cboPort);
     nameBox(lblNick, txtNick);
     nameBox(lblChannel, cboChannel, u"チャンネル"_s);
+    nameBox(lblEncoding, cboEncoding);
 
     setTabOrder(cmdConnect, cmdCancel);
     setTabOrder(cmdCancel, txtNick);
     setTabOrder(txtNick, cboServer);
     setTabOrder(cboServer, cboPort);
     setTabOrder(cboPort, cboChannel);
+    setTabOrder(cboChannel, cboEncoding);
 
     for (QWidget *box : {static_cast<QWidget *>(cboServer), static_cast<QWidget *>(txtNick),
                          static_cast<QWidget *>(cboChannel)})
@@ -110,6 +117,8 @@ void frmConnect::Form_Load()
     FillServerList();
     FillPortList();
     FillChannelList();
+    // The encoding is the one setting kept from one opening to the next, for this run only.
+    cboEncoding->setCurrentIndex(cboEncoding->findData(int(mainForm().Ws->encoding())));
 }
 
 void frmConnect::showEvent(QShowEvent *event)
@@ -146,9 +155,12 @@ void frmConnect::cmdConnect_Click()
     main.strNick = txtNick->text();
     main.strPort = cboPort->currentText();
     AddStatusLog(u"[+] "_s + main.strServer + u"に接続を試みます"_s);
+    main.Ws->setEncoding(WireEncoding(cboEncoding->currentData().toInt()));
     main.Ws->Connect(main.strServer, main.strPort);
     Unload();
     main.mnuConnect->setEnabled(false);
+    // A way out of an attempt that never logs in.
+    main.mnuDisconnect->setEnabled(true);
 }
 
 void frmConnect::cmdCancel_Click()

@@ -24,6 +24,8 @@ public:
     QLineEdit *txtNick;
     QLabel *lblChannel;
     QComboBox *cboChannel;
+    QLabel *lblEncoding;
+    QComboBox *cboEncoding;
     QPushButton *cmdCancel;
     QPushButton *cmdConnect;
 

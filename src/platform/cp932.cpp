@@ -13,14 +13,14 @@ constexpr std::pair<char16_t, char16_t> windowsLookAlikes[] = {
     {u'\u00A3', u'\uFFE1'}, {u'\u00AC', u'\uFFE2'}, {u'\u2014', u'\u2015'},
 };
 
+} // namespace
+
 QString withWindowsLookAlikes(QString text)
 {
     for (const auto &[typed, sent] : windowsLookAlikes)
         text.replace(QChar(typed), QChar(sent));
     return text;
 }
-
-} // namespace
 
 QByteArray encodeCp932(const QString &typedText)
 {

@@ -15,6 +15,10 @@ namespace platform {
 // character the code page cannot hold is sent as "?".
 QByteArray encodeCp932(const QString &text);
 
+// The text with the JIS forms that Linux input methods type replaced by the look-alikes that a
+// Japanese Windows program types and sends.
+QString withWindowsLookAlikes(QString text);
+
 // The bytes of text in the code page, or nothing when it cannot hold every character.
 std::optional<QByteArray> encodeCp932Strictly(QStringView text);
 

@@ -62,6 +62,7 @@ void SocketControl::Connect(const QString &host, const QString &port)
 {
     Close();
     ++m_attempt;
+    m_decoder.reset(m_encoding);
     const QString trimmedHost = host.trimmed();
     bool portOk = false;
     const uint portNumber = port.trimmed().toUInt(&portOk);
@@ -87,14 +88,14 @@ void SocketControl::Close()
     m_socket->abort();
     m_closingHere = false;
     releaseInfoDescriptor();
-    m_decoder.reset();
+    m_decoder.reset(m_encoding);
 }
 
 bool SocketControl::SendData(const QString &text)
 {
     if (State() != sckConnected)
         return false;
-    m_socket->write(platform::encodeCp932(text));
+    m_socket->write(platform::encodeForWire(m_encoding, text));
     // Put the line on the wire now, not at the next turn of the event loop: announcements are
     // timed to the second and a handler may go on to pause or open a box.
     m_socket->flush();
@@ -137,7 +138,7 @@ void SocketControl::setDeadLinkSeconds(int seconds)
 
 void SocketControl::onConnected()
 {
-    m_decoder.reset();
+    m_decoder.reset(m_encoding);
     m_established = true;
     m_lastReceived = QDateTime::currentDateTime();
     watchForDeadLink();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cp932.h"
+#include "wireEncoding.h"
 
 #include <QAbstractSocket>
 #include <QDateTime>
@@ -10,7 +10,8 @@ class QTcpSocket;
 
 // The one TCP connection to the IRC server, with the semantics the program's handlers rely
 // on: every outcome of a connect arrives later as an event, our own Close() raises no event,
-// a remote close is a Close event and never an Error, and text crosses the wire as CP932.
+// a remote close is a Close event and never an Error, and text crosses the wire in the
+// encoding chosen for the connection (CP932 unless told otherwise).
 // A connection that dies once it is up (time-out, reset, unreachable) is a Close event too,
 // and one that dies silently is noticed within deadLinkSeconds.
 class SocketControl : public QObject
@@ -51,6 +52,9 @@ public:
     int State() const;
     QString LocalHostName() const;
 
+    // Set before a connect, for everything that connection sends and receives.
+    void setEncoding(platform::WireEncoding encoding) { m_encoding = encoding; }
+    platform::WireEncoding encoding() const { return m_encoding; }
     // Takes effect at the next connect; tests shorten it.
     void setDeadLinkSeconds(int seconds);
     // After a Close event for a link that died: the last moment the server was known to have
@@ -81,7 +85,8 @@ private:
     QDateTime lastAcknowledged() const;
 
     QTcpSocket *m_socket;
-    platform::Cp932Decoder m_decoder;
+    platform::WireEncoding m_encoding = platform::WireEncoding::Cp932;
+    platform::WireDecoder m_decoder;
     // Queued events belong to one attempt; a later Connect() or Close() makes them stale.
     quint64 m_attempt = 0;
     bool m_closingHere = false;

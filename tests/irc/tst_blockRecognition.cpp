@@ -33,6 +33,28 @@ private slots:
         QCOMPARE(serverNameFrom020(block).value_or(QString()), name);
     }
 
+    void serverNameComesFromTheWelcomeToUs_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("welcome") << u":irc.a 001 Timer :Welcome\r\n"_s << u"irc.a"_s;
+        QTest::newRow("on a later line")
+            << u"PING :1\r\n:irc.b 001 Timer :Welcome\r\n:irc.b 002 Timer :x"_s << u"irc.b"_s;
+        QTest::newRow("the first of two")
+            << u":irc.c 001 Timer :x\r\n:irc.d 001 Timer :x"_s << u"irc.c"_s;
+        QTest::newRow("to a longer nick") << u":irc.e 001 Timer2 :Welcome"_s << QString();
+        QTest::newRow("to another nick") << u":irc.f 001 Other :Welcome"_s << QString();
+        QTest::newRow("without a source") << u"001 Timer :Welcome"_s << QString();
+        QTest::newRow("inside a message")
+            << u":a!b@c PRIVMSG #x :irc.g 001 Timer :x"_s << QString();
+    }
+    void serverNameComesFromTheWelcomeToUs()
+    {
+        QFETCH(QString, block);
+        QFETCH(QString, name);
+        QCOMPARE(serverNameFromWelcome(block, u"Timer"_s).value_or(QString()), name);
+    }
+
     void endOfMotdNeedsExactServerAndNick_data()
     {
         QTest::addColumn<QString>("block");
@@ -45,7 +67,8 @@ private slots:
         QTest::newRow("shortened nick") << u":irc.test 376 Time :End"_s << false;
         QTest::newRow("double blank") << u":irc.test  376 Timer :End"_s << false;
         QTest::newRow("welcome") << u":irc.test 001 Timer :Welcome"_s << false;
-        QTest::newRow("no MOTD") << u":irc.test 422 Timer :MOTD File is missing"_s << false;
+        QTest::newRow("no MOTD") << u":irc.test 422 Timer :MOTD File is missing"_s << true;
+        QTest::newRow("no MOTD, other nick") << u":irc.test 422 Other :MOTD missing"_s << false;
     }
     void endOfMotdNeedsExactServerAndNick()
     {
@@ -90,6 +113,41 @@ private slots:
         QFETCH(QString, block);
         QFETCH(bool, matches);
         QCOMPARE(isPingFor(block, u"irc.test"_s), matches);
+    }
+
+    void pingCommandsAndTheirParameters_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QStringList>("parameters");
+        QTest::newRow("token") << u"PING :4127714687\r\n"_s << QStringList {u":4127714687"_s};
+        QTest::newRow("without colon") << u"PING dY}be\\OF\r\n"_s << QStringList {u"dY}be\\OF"_s};
+        QTest::newRow("with a source") << u":irc.a PING :x1\r\n"_s << QStringList {u":x1"_s};
+        QTest::newRow("two") << u"PING :a\r\nx\r\nPING :b"_s << QStringList {u":a"_s, u":b"_s};
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG #x :PING :1\r\n"_s << QStringList();
+        QTest::newRow("in a notice") << u":a!b@c NOTICE #x :PING 1\r\n"_s << QStringList();
+        QTest::newRow("CTCP") << u":a!b@c PRIVMSG Timer :\u0001PING 1\u0001\r\n"_s << QStringList();
+    }
+    void pingCommandsAndTheirParameters()
+    {
+        QFETCH(QString, block);
+        QFETCH(QStringList, parameters);
+        QCOMPARE(pingParameters(block), parameters);
+    }
+
+    void errorLineGivesItsReason_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("throttled") << u"ERROR :Closing Link: Timer[127.0.0.1] (Throttled)\r\n"_s
+                                   << u"Closing Link: Timer[127.0.0.1] (Throttled)"_s;
+        QTest::newRow("after other lines") << u"x\r\nERROR :K-lined\r\n"_s << u"K-lined"_s;
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG #x :ERROR :x\r\n"_s << QString();
+    }
+    void errorLineGivesItsReason()
+    {
+        QFETCH(QString, block);
+        QFETCH(QString, reason);
+        QCOMPARE(errorText(block).value_or(QString()), reason);
     }
 
     void ownPartIsOurSourceLeavingOurChannel_data()

@@ -85,6 +85,10 @@ private slots:
                                u"#Prenn_Velmor"_s, u"#Durmast_Test"_s}));
         QCOMPARE(dialog.cboChannel->currentText(), u"#Durmast_Velmor"_s);
         QCOMPARE(dialog.txtNick->text(), u"Timer"_s);
+        QCOMPARE(itemsOf(dialog.cboEncoding),
+                 (QStringList {u"CP932 (Shift_JIS)"_s, u"ISO-2022-JP (JIS)"_s, u"UTF-8"_s}));
+        QCOMPARE(dialog.cboEncoding->currentText(), u"CP932 (Shift_JIS)"_s);
+        QVERIFY(!dialog.cboEncoding->isEditable());
         QCOMPARE(dialog.windowTitle(), u"IRCサーバ接続"_s);
     }
 
@@ -100,8 +104,10 @@ private slots:
         QTest::newRow("txtNick") << u"txtNick"_s << QRect(1200, 480, 975, 270);
         QTest::newRow("lblChannel") << u"lblChannel"_s << QRect(2280, 525, 495, 255);
         QTest::newRow("cboChannel") << u"cboChannel"_s << QRect(2640, 480, 1695, 300);
-        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 1080, 1335, 375);
-        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 1080, 1335, 375);
+        QTest::newRow("lblEncoding") << u"lblEncoding"_s << QRect(120, 885, 1335, 255);
+        QTest::newRow("cboEncoding") << u"cboEncoding"_s << QRect(1200, 840, 1695, 300);
+        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 1440, 1335, 375);
+        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 1440, 1335, 375);
     }
     void controlsStandWhereTheLayoutPutsThem()
     {
@@ -199,8 +205,13 @@ private slots:
         dialog.cboServer->setEditText(u"  127.0.0.1 "_s);
         dialog.cboPort->setCurrentText(server.portText());
         dialog.txtNick->setText(u" Nick "_s);
+        dialog.cboEncoding->setCurrentText(u"ISO-2022-JP (JIS)"_s);
         dialog.cmdConnect_Click();
         QVERIFY(server.waitForClient());
+        QVERIFY(form->mnuDisconnect->isEnabled());
+        QCOMPARE(form->Ws->encoding(), platform::WireEncoding::Iso2022Jp);
+        QTRY_VERIFY(!form->isConnectDialogLoaded());
+        QCOMPARE(form->connectDialog().cboEncoding->currentText(), u"ISO-2022-JP (JIS)"_s);
         QCOMPARE(form->strServer, u"  127.0.0.1 "_s);
         QCOMPARE(form->strNick, u" Nick "_s);
         QCOMPARE(form->strPort, server.portText());

@@ -98,6 +98,11 @@ private slots:
         QTest::newRow("not first line")
             << QByteArray("NOTICE AUTH :hi\r\n:irc.other 020 * :wait\r\n") << u"irc.other"_s;
         QTest::newRow("at position 1") << QByteArray(" 020 * :wait\r\n") << u"127.0.0.1"_s;
+        QTest::newRow("welcome without 020")
+            << QByteArray(":irc.other 001 Timer :Welcome\r\n") << u"irc.other"_s;
+        QTest::newRow("020 before the welcome")
+            << ServerSession::greeting + ":irc.other 001 Timer :Welcome\r\n"
+            << u"irc.test"_s;
     }
     void serverNameFrom020()
     {
@@ -127,7 +132,9 @@ private slots:
                                  << false;
         QTest::newRow("MOTD missing")
             << ServerSession::greeting + ":irc.test 422 Timer :MOTD missing\r\n"
-            << false;
+            << true;
+        QTest::newRow("named by the welcome, no MOTD")
+            << QByteArray(":irc.other 001 Timer :Hi\r\n:irc.other 422 Timer :No MOTD\r\n") << true;
     }
     void onlyTheExactEndOfMotdLogsIn()
     {
@@ -184,29 +191,58 @@ private slots:
             session->answerTo(":irc.test 433 * Timer :Nickname is already in use.\r\n").isEmpty());
     }
 
-    void pingsAreAnsweredOnlyAfterLoginForOurServer_data()
+    void pingsAreAnsweredWithTheirOwnToken_data()
     {
         QTest::addColumn<bool>("logInFirst");
         QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<int>("pongs");
-        QTest::newRow("our server") << true << QByteArray("PING :irc.test\r\n") << 1;
+        QTest::addColumn<QList<QByteArray>>("answer");
+        const QList<QByteArray> pongAndNames {"PONG irc.test", "NAMES #chan"};
+        QTest::newRow("our server") << true << QByteArray("PING :irc.test\r\n") << pongAndNames;
         QTest::newRow("two in one block")
-            << true << QByteArray("PING :irc.test\r\nPING :irc.test\r\n") << 1;
-        QTest::newRow("numeric token") << true << QByteArray("PING :123456\r\n") << 0;
-        QTest::newRow("before login") << false << QByteArray("PING :irc.test\r\n") << 0;
+            << true << QByteArray("PING :irc.test\r\nPING :irc.test\r\n") << pongAndNames;
+        QTest::newRow("numeric token")
+            << true << QByteArray("PING :123456\r\n") << QList<QByteArray> {"PONG :123456"};
+        QTest::newRow("token with a source")
+            << true << QByteArray(":irc.test PING :x1\r\n") << QList<QByteArray> {"PONG :x1"};
+        QTest::newRow("inside a message")
+            << true << QByteArray(":a!b@c PRIVMSG #chan :PING :123\r\n") << QList<QByteArray> {};
+        QTest::newRow("before login")
+            << false << QByteArray("PING :irc.test\r\n") << QList<QByteArray> {"PONG :irc.test"};
+        QTest::newRow("cookie before login, no colon")
+            << false << QByteArray("PING 4127714687\r\n") << QList<QByteArray> {"PONG 4127714687"};
+        QTest::newRow("inside a notice before login")
+            << false << QByteArray("NOTICE * :PING :1\r\n") << QList<QByteArray> {};
     }
-    void pingsAreAnsweredOnlyAfterLoginForOurServer()
+    void pingsAreAnsweredWithTheirOwnToken()
     {
         QFETCH(bool, logInFirst);
         QFETCH(QByteArray, block);
-        QFETCH(int, pongs);
+        QFETCH(QList<QByteArray>, answer);
         server->setGreeting(ServerSession::greeting);
         QVERIFY(session->connect());
         if (logInFirst)
             QVERIFY(session->logIn());
-        const QList<QByteArray> expected
-            = pongs ? QList<QByteArray> {"PONG irc.test", "NAMES #chan"} : QList<QByteArray> {};
-        QCOMPARE(session->answerTo(block), expected);
+        QCOMPARE(session->answerTo(block), answer);
+    }
+
+    void serverErrorLineIsLogged_data()
+    {
+        QTest::addColumn<bool>("logInFirst");
+        QTest::newRow("before login") << false;
+        QTest::newRow("after login") << true;
+    }
+    void serverErrorLineIsLogged()
+    {
+        QFETCH(bool, logInFirst);
+        QVERIFY(session->connect());
+        if (logInFirst)
+            QVERIFY(session->logIn());
+        server->send("ERROR :Closing Link: Timer[127.0.0.1] (Throttled)\r\n");
+        server->closeClient();
+        QTRY_VERIFY(statusEntries(*form).constLast().endsWith(u"から切断しました"_s));
+        const QStringList log = statusEntries(*form);
+        QCOMPARE(log.mid(log.size() - 2, 1),
+                 QStringList {u"[x] Closing Link: Timer[127.0.0.1] (Throttled)"_s});
     }
 
     void kickOfUsAndOwnPartEndTheSession_data()

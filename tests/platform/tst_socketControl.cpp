@@ -1,46 +1,122 @@
 #include "loopbackServer.h"
 #include "platform/cp932.h"
 #include "platform/socketControl.h"
+#include "platform/wireEncoding.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using platform::WireEncoding;
+
+Q_DECLARE_METATYPE(WireEncoding)
 
 class tst_socketControl : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void encodesAsCodePage932_data()
+    void encodesInTheChosenEncoding_data()
     {
+        QTest::addColumn<WireEncoding>("encoding");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ASCII") << u"PRIVMSG #x :abc"_s << QByteArray("PRIVMSG #x :abc");
-        QTest::newRow("start mark") << u"開始＠"_s << QByteArray::fromHex("8a4a8e6e8197");
-        QTest::newRow("wave dash") << u"～"_s << QByteArray::fromHex("8160");
-        QTest::newRow("circled one") << u"①"_s << QByteArray::fromHex("8740");
-        QTest::newRow("half-width kana") << u"ｶ"_s << QByteArray::fromHex("b6");
+        const auto cp932Row = [](const char *name) -> QTestData & {
+            return QTest::newRow(name) << WireEncoding::Cp932;
+        };
+        cp932Row("ASCII") << u"PRIVMSG #x :abc"_s << QByteArray("PRIVMSG #x :abc");
+        cp932Row("start mark") << u"開始＠"_s << QByteArray::fromHex("8a4a8e6e8197");
+        cp932Row("wave dash") << u"～"_s << QByteArray::fromHex("8160");
+        cp932Row("circled one") << u"①"_s << QByteArray::fromHex("8740");
+        cp932Row("half-width kana") << u"ｶ"_s << QByteArray::fromHex("b6");
         // What Linux input methods type, sent as the look-alikes a Japanese Windows program sends.
-        QTest::newRow("JIS wave dash") << u"テスト\u301C"_s
-                                       << QByteArray::fromHex("836583588367"
-                                                              "8160");
-        QTest::newRow("double vertical line") << u"\u2016"_s << QByteArray::fromHex("8161");
-        QTest::newRow("minus sign") << u"1\u22122"_s << QByteArray::fromHex("31817c32");
-        QTest::newRow("cent, pound, not")
+        cp932Row("JIS wave dash") << u"テスト\u301C"_s
+                                  << QByteArray::fromHex("836583588367"
+                                                         "8160");
+        cp932Row("double vertical line") << u"\u2016"_s << QByteArray::fromHex("8161");
+        cp932Row("minus sign") << u"1\u22122"_s << QByteArray::fromHex("31817c32");
+        cp932Row("cent, pound, not")
             << u"\u00A2\u00A3\u00AC"_s << QByteArray::fromHex("8191819281ca");
-        QTest::newRow("em dash") << u"\u2014"_s << QByteArray::fromHex("815c");
-        QTest::newRow("euro sign") << u"a€b"_s << QByteArray("a?b");
+        cp932Row("em dash") << u"\u2014"_s << QByteArray::fromHex("815c");
+        cp932Row("euro sign") << u"a€b"_s << QByteArray("a?b");
         // Windows would send a look-alike (e) unless told not to.
-        QTest::newRow("accented letter") << u"café"_s << QByteArray("caf?");
-        QTest::newRow("emoji") << u"x😀y"_s << QByteArray("x?y");
-        QTest::newRow("hangul among kanji") << u"日한本"_s << QByteArray::fromHex("93fa3f967b");
+        cp932Row("accented letter") << u"café"_s << QByteArray("caf?");
+        cp932Row("emoji") << u"x😀y"_s << QByteArray("x?y");
+        cp932Row("hangul among kanji") << u"日한本"_s << QByteArray::fromHex("93fa3f967b");
+        const auto jisRow = [](const char *name) -> QTestData & {
+            return QTest::newRow(name) << WireEncoding::Iso2022Jp;
+        };
+        jisRow("JIS: ASCII") << u"PRIVMSG #x :abc\r\n"_s << QByteArray("PRIVMSG #x :abc\r\n");
+        jisRow("JIS: kanji, back to ASCII at the end")
+            << u"開始＠"_s << QByteArray::fromHex("1b2442332b3b4f21771b2842");
+        jisRow("JIS: line ends in JIS")
+            << u"あ\r\n"_s << QByteArray::fromHex("1b244224221b28420d0a");
+        jisRow("JIS: wave dash typed on Linux")
+            << u"テスト\u301C"_s << QByteArray::fromHex("1b244225462539254821411b2842");
+        jisRow("JIS: wave dash typed on Windows")
+            << u"テスト～"_s << QByteArray::fromHex("1b244225462539254821411b2842");
+        jisRow("JIS: half-width katakana, voiced")
+            << u"ｶﾞｷﾞ"_s << QByteArray::fromHex("1b2442252c252e1b2842");
+        jisRow("JIS: row 13") << u"①"_s << QByteArray::fromHex("1b24422d211b2842");
+        jisRow("JIS: IBM extension") << u"a髙b"_s << QByteArray("a?b");
+        jisRow("JIS: emoji between kanji")
+            << u"日😀本"_s << QByteArray::fromHex("1b2442467c1b28423f1b24424b5c1b2842");
+        jisRow("JIS: an escape of the user's") << u"a\x1B(Ib"_s << QByteArray("a?(Ib");
+        QTest::newRow("UTF-8: as typed")
+            << WireEncoding::Utf8 << u"〜😀"_s << QByteArray::fromHex("e3809cf09f9880");
     }
-    void encodesAsCodePage932()
+    void encodesInTheChosenEncoding()
     {
+        QFETCH(WireEncoding, encoding);
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
-        QCOMPARE(platform::encodeCp932(text), bytes);
+        QCOMPARE(platform::encodeForWire(encoding, text), bytes);
+    }
+
+    void decodesTheChosenEncodingWholeAcrossReads_data()
+    {
+        QTest::addColumn<WireEncoding>("encoding");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        const auto jisRow = [](const char *name) -> QTestData & {
+            return QTest::newRow(name) << WireEncoding::Iso2022Jp;
+        };
+        QTest::newRow("CP932") << WireEncoding::Cp932 << QByteArray::fromHex("8a4a8e6e8197")
+                               << u"開始＠"_s;
+        jisRow("JIS X 0208") << QByteArray::fromHex("1b2442242224241b2842206162") << u"あい ab"_s;
+        jisRow("JIS C 6226") << QByteArray::fromHex("1b2440242224241b2842") << u"あい"_s;
+        jisRow("JIS-Roman") << QByteArray("\x1b(J\\~\x1b(B\\~") << u"¥‾\\~"_s;
+        jisRow("half-width katakana") << QByteArray("\x1b(I6\x1b(B") << u"ｶ"_s;
+        jisRow("row 13") << QByteArray::fromHex("1b24422d211b2842") << u"①"_s;
+        jisRow("mode ends with the line")
+            << QByteArray::fromHex("1b244224220d0a6162") << u"あ\r\nab"_s;
+        jisRow("unknown escape") << QByteArray("a\x1b(Zb") << u"a\uFFFD(Zb"_s;
+        jisRow("eight-bit byte") << QByteArray("a\x8a"
+                                               "b")
+                                 << u"a\uFFFDb"_s;
+        jisRow("half a character at the line end")
+            << QByteArray::fromHex("1b2442240d0a61") << u"\uFFFD\r\na"_s;
+        QTest::newRow("UTF-8") << WireEncoding::Utf8 << QByteArray::fromHex("e3809cf09f9880")
+                               << u"〜😀"_s;
+        QTest::newRow("UTF-8, invalid") << WireEncoding::Utf8
+                                        << QByteArray("a\xff"
+                                                      "b")
+                                        << u"a\uFFFDb"_s;
+    }
+    void decodesTheChosenEncodingWholeAcrossReads()
+    {
+        QFETCH(WireEncoding, encoding);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        platform::WireDecoder whole;
+        whole.reset(encoding);
+        QCOMPARE(whole.decode(bytes), text);
+        platform::WireDecoder pieces;
+        pieces.reset(encoding);
+        QString joined;
+        for (char byte : bytes)
+            joined += pieces.decode(QByteArray(1, byte));
+        QCOMPARE(joined, text);
     }
 
     void decodesSplitCharactersWhole()
@@ -224,6 +300,25 @@ private slots:
         QVERIFY(socket.SendData(u"PRIVMSG #x :開始＠\r\n"_s));
         QVERIFY(server.waitForReceived("\r\n"));
         QCOMPARE(server.received(), QByteArray("PRIVMSG #x :\x8a\x4a\x8e\x6e\x81\x97\r\n"));
+    }
+
+    void theChosenEncodingAppliesToTheNextConnection()
+    {
+        LoopbackServer server;
+        SocketControl socket;
+        QString received;
+        connect(&socket, &SocketControl::DataArrival, this, [&] { socket.GetData(received); });
+        socket.setEncoding(WireEncoding::Iso2022Jp);
+        socket.Connect(u"127.0.0.1"_s, server.portText());
+        QVERIFY(server.waitForClient());
+        QTRY_COMPARE(socket.State(), int(SocketControl::sckConnected));
+        QVERIFY(socket.SendData(u"開始\r\n"_s));
+        QVERIFY(server.waitForReceived("\r\n"));
+        QCOMPARE(server.received(), QByteArray::fromHex("1b2442332b3b4f1b28420d0a"));
+        server.send(QByteArray::fromHex("1b2442"));
+        QTest::qWait(50);
+        server.send(QByteArray::fromHex("332b"));
+        QTRY_COMPARE(received, u"開"_s);
     }
 
     void localHostNameIsNeverEmpty() { QVERIFY(!SocketControl().LocalHostName().isEmpty()); }
