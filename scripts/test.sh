@@ -6,10 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The fuzz targets need clang, the installed-files check the desktop-entry and metadata
-# validators, the end-to-end tests a private IRC server, and a test of a dead link a packet
+# validators, the end-to-end tests private IRC servers of each family, and a test of a dead link a packet
 # filter and a network namespace of its own.
 scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream nftables iproute2
 scripts/need-ircd.sh
+scripts/need-other-ircds.sh > /dev/null
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
 scripts/package.sh

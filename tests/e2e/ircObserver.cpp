@@ -1,7 +1,6 @@
 #include "ircObserver.h"
 
-#include "platform/cp932.h"
-
+#include <QStringDecoder>
 #include <QTest>
 
 IrcObserver::IrcObserver()
@@ -71,7 +70,8 @@ QList<IrcObserver::Said> IrcObserver::saidBy(const QByteArray &nick) const
         if (words.size() < 3 || (words[1] != "PRIVMSG" && words[1] != "NOTICE"))
             continue;
         const qsizetype textStart = line.raw.indexOf(" :", line.raw.indexOf(words[2]));
-        platform::Cp932Decoder decoder;
+        // ICU's own decoders, independent of the program's.
+        QStringDecoder decoder(m_textEncoding.constData());
         said.append({words[1], decoder.decode(line.raw.mid(textStart + 2)), line.arrivedMs});
     }
     return said;

@@ -16,7 +16,7 @@ public:
     struct Said
     {
         QByteArray command; // PRIVMSG or NOTICE
-        QString text; // decoded from CP932
+        QString text; // decoded from the channel's encoding
         qint64 arrivedMs; // on the same clock as clock()
     };
 
@@ -25,6 +25,8 @@ public:
     // Connects and registers; false when the server refused (the nickname, say).
     bool logIn(quint16 port, const QByteArray &nick);
     bool join(const QByteArray &channel);
+    // The channel's encoding, by its ICU name; CP932 unless set.
+    void setTextEncoding(const QByteArray &name) { m_textEncoding = name; }
     // Becomes an IRC operator (the test server's configuration allows it).
     bool becomeOperator();
     // Sends one raw line; CR LF is added.
@@ -43,5 +45,6 @@ private:
     QTcpSocket m_socket;
     QElapsedTimer m_clock;
     QByteArray m_pending;
+    QByteArray m_textEncoding = "windows-31j";
     QList<Line> m_lines;
 };

@@ -2,12 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
-IrcServer::IrcServer(int pingSeconds, quint16 port)
+IrcServer::IrcServer(int pingSeconds, quint16 port, Family family)
     : m_pingSeconds(pingSeconds)
+    , m_family(family)
     , m_port(port)
 {
 }
@@ -15,6 +17,88 @@ IrcServer::IrcServer(int pingSeconds, quint16 port)
 IrcServer::~IrcServer()
 {
     stop();
+}
+
+bool IrcServer::writeFile(const QString &name, const QByteArray &contents)
+{
+    QFile file(m_dir.filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()
+        && file.flush();
+}
+
+QByteArray IrcServer::irc2Config() const
+{
+    // The class line's second field is the ping frequency in seconds.
+    return "M%" + name().toLatin1()
+        + "%%Kestrion test server%%000A\n"
+          "A%Kestrion test server%Loopback only%Nobody%%TestNet\n"
+          "Y%1%"
+        + QByteArray::number(m_pingSeconds)
+        + "%%100%512000%5.5%100.100\n"
+          "I%*%%%0%1\n"
+          // The observer may become an IRC operator: password "observer", crypt(3).
+          "O%*@127.0.0.1%ksVxgt45lJRcA%Observer%%1%A%\n"
+          "P%127.0.0.1%%%"
+        + QByteArray::number(m_port) + "%\n";
+}
+
+QByteArray IrcServer::ngircdConfig() const
+{
+    return "[Global]\nName = " + name().toLatin1()
+        + "\nInfo = Kestrion test server\nListen = 127.0.0.1\nPorts = " + QByteArray::number(m_port)
+        + "\nMotdFile = " + pathOf("etc/ircd.motd")
+        + "\nPidFile = " + pathOf("run/ngircd.pid")
+        + "\n[Limits]\nPingTimeout = " + QByteArray::number(m_pingSeconds) + "\nPongTimeout = "
+        + QByteArray::number(m_pingSeconds)
+        // No look-ups beyond loopback.
+        + "\n[Options]\nPAM = no\nIdent = no\nDNS = no\n";
+}
+
+QByteArray IrcServer::inspircdConfig() const
+{
+    const QByteArray ping = QByteArray::number(m_pingSeconds);
+    return "<server name=\"" + name().toLatin1()
+        + "\" description=\"Kestrion test server\" network=\"TestNet\">\n"
+          "<admin name=\"Nobody\" nick=\"Nobody\" email=\"nobody@localhost\">\n"
+          "<bind address=\"127.0.0.1\" port=\""
+        + QByteArray::number(m_port)
+        + "\" type=\"clients\">\n"
+          "<connect allow=\"127.0.0.1\" resolvehostnames=\"no\" localmax=\"100\" "
+          "globalmax=\"100\" pingfreq=\""
+        + ping + "\" timeout=\"" + ping + "\">\n<path configdir=\"" + pathOf("etc")
+        + "\" datadir=\"" + pathOf("run") + "\" logdir=\""
+        + pathOf("run") + "\" moduledir=\""
+        + otherFamilyFolder("inspircd").toUtf8()
+        + "/usr/lib/inspircd/modules\">\n"
+          "<dns server=\"127.0.0.1\" timeout=\"1\">\n"
+          "<module name=\"conn_waitpong\">\n"
+          "<waitpong sendsnotice=\"no\" killonbadreply=\"yes\">\n";
+}
+
+QByteArray IrcServer::hybridConfig() const
+{
+    return "serverinfo { name = \"" + name().toLatin1()
+        + "\"; description = \"Kestrion test server\"; hub = no; };\n"
+          "admin { name = \"Nobody\"; description = \"Nobody\"; email = \"<nobody@localhost>\"; "
+          "};\n"
+          "class { name = \"users\"; ping_time = "
+        + QByteArray::number(m_pingSeconds)
+        + " seconds; number_per_ip_local = 100; max_number = 100; sendq = 100 kbytes; };\n"
+          "listen { host = \"127.0.0.1\"; port = "
+        + QByteArray::number(m_port)
+        + "; };\n"
+          "auth { user = \"*@127.0.0.1\"; class = \"users\"; };\n"
+          "general { ping_cookie = yes; disable_auth = yes; throttle_time = 0; };\n";
+}
+
+QByteArray IrcServer::pathOf(const char *relative) const
+{
+    return m_dir.filePath(QString::fromLatin1(relative)).toUtf8();
+}
+
+QString IrcServer::otherFamilyFolder(const char *package) const
+{
+    return QStringLiteral(KESTRION_OTHER_IRCDS "/") + QLatin1String(package);
 }
 
 bool IrcServer::writeConfig()
@@ -30,25 +114,19 @@ bool IrcServer::writeConfig()
     if (!QDir(m_dir.path()).mkpath(QStringLiteral("etc"))
         || !QDir(m_dir.path()).mkpath(QStringLiteral("run")))
         return false;
-    QFile motd(m_dir.filePath(QStringLiteral("etc/ircd.motd")));
-    if (!motd.open(QIODevice::WriteOnly) || motd.write("Kestrion test server\n") < 0)
-        return false;
-    QFile config(m_dir.filePath(QStringLiteral("etc/ircd.conf")));
-    if (!config.open(QIODevice::WriteOnly))
-        return false;
-    // The class line's second field is the ping frequency in seconds.
-    config.write("M%" + name().toLatin1()
-                 + "%%Kestrion test server%%000A\n"
-                   "A%Kestrion test server%Loopback only%Nobody%%TestNet\n"
-                   "Y%1%"
-                 + QByteArray::number(m_pingSeconds)
-                 + "%%100%512000%5.5%100.100\n"
-                   "I%*%%%0%1\n"
-                   // The observer may become an IRC operator: password "observer", crypt(3).
-                   "O%*@127.0.0.1%ksVxgt45lJRcA%Observer%%1%A%\n"
-                   "P%127.0.0.1%%%"
-                 + QByteArray::number(m_port) + "%\n");
-    return config.flush();
+    switch (m_family) {
+    case Family::Irc2:
+        return writeFile(QStringLiteral("etc/ircd.motd"), "Kestrion test server\n")
+            && writeFile(QStringLiteral("etc/ircd.conf"), irc2Config());
+    case Family::Ngircd:
+        return writeFile(QStringLiteral("etc/ircd.motd"), "Kestrion test server\n")
+            && writeFile(QStringLiteral("etc/ngircd.conf"), ngircdConfig());
+    case Family::Inspircd:
+        return writeFile(QStringLiteral("etc/inspircd.conf"), inspircdConfig());
+    case Family::Hybrid:
+        return writeFile(QStringLiteral("etc/ircd.conf"), hybridConfig());
+    }
+    return false;
 }
 
 bool IrcServer::start()
@@ -58,12 +136,36 @@ bool IrcServer::start()
             m_failure = QStringLiteral("cannot write the server configuration");
         return false;
     }
-    const QStringList arguments {m_dir.filePath(QStringLiteral("etc")),
-                                 m_dir.filePath(QStringLiteral("run"))};
+    const QString etc = m_dir.filePath(QStringLiteral("etc"));
+    QString program = QStringLiteral(KESTRION_IRCD_SANDBOX);
+    QStringList arguments {etc, m_dir.filePath(QStringLiteral("run"))};
+    switch (m_family) {
+    case Family::Irc2:
+        break;
+    case Family::Ngircd:
+        program = otherFamilyFolder("ngircd") + QStringLiteral("/usr/sbin/ngircd");
+        arguments = QStringList {QStringLiteral("-n"), QStringLiteral("-f"),
+                                 etc + QStringLiteral("/ngircd.conf")};
+        break;
+    case Family::Inspircd:
+        program = otherFamilyFolder("inspircd") + QStringLiteral("/usr/sbin/inspircd");
+        arguments = QStringList {QStringLiteral("--config"), etc + QStringLiteral("/inspircd.conf"),
+                                 QStringLiteral("--nofork"), QStringLiteral("--nopid"),
+                                 QStringLiteral("--runasroot")};
+        break;
+    case Family::Hybrid:
+        program = QStringLiteral(KESTRION_HYBRID_SANDBOX);
+        arguments = QStringList {otherFamilyFolder("ircd-hybrid"), etc};
+        break;
+    }
+    if (!QFileInfo(program).isExecutable()) {
+        m_failure = program + QStringLiteral(" is missing: run scripts/need-other-ircds.sh");
+        return false;
+    }
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral(KESTRION_IRCD_SANDBOX), arguments);
+    m_process.start(program, arguments);
     if (!m_process.waitForStarted()) {
-        m_failure = QStringLiteral("the sandbox did not start: ") + m_process.errorString();
+        m_failure = QStringLiteral("the server did not start: ") + m_process.errorString();
         return false;
     }
     const bool listening = QTest::qWaitFor(
@@ -76,7 +178,7 @@ bool IrcServer::start()
         },
         10000);
     if (!listening || m_process.state() != QProcess::Running) {
-        m_failure = QStringLiteral("ircd did not come up: ")
+        m_failure = QStringLiteral("the server did not come up: ")
             + QString::fromLocal8Bit(m_process.readAll());
         return false;
     }

@@ -4,17 +4,22 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real ircd-irc2 on 127.0.0.1, for one test, with its own configuration and state folders
-// (scripts/ircd-sandbox.sh shows them to the server as /etc/ircd and /var/run/ircd); several
-// can run side by side.
+// A real IRC server on 127.0.0.1, for one test, with its own configuration and state folders;
+// several can run side by side. ircd-irc2 is installed (scripts/ircd-sandbox.sh shows it our
+// folders as /etc/ircd and /var/run/ircd); the other families run unpacked from the folder
+// that scripts/need-other-ircds.sh fills.
 class IrcServer
 {
 public:
+    // IRCnet's; then those behind most other networks. The last two send a ping cookie before
+    // the login and have no message of the day.
+    enum class Family { Irc2, Ngircd, Inspircd, Hybrid };
+
     static QString name() { return QStringLiteral("irc.test.local"); }
 
     // pingSeconds: how long a client may stay quiet before the server pings it. port: a
     // fixed one, for a program that can only choose among its preset ports; else a free one.
-    explicit IrcServer(int pingSeconds = 90, quint16 port = 0);
+    explicit IrcServer(int pingSeconds = 90, quint16 port = 0, Family family = Family::Irc2);
     ~IrcServer();
     IrcServer(const IrcServer &) = delete;
     IrcServer &operator=(const IrcServer &) = delete;
@@ -29,8 +34,16 @@ public:
 
 private:
     bool writeConfig();
+    bool writeFile(const QString &name, const QByteArray &contents);
+    QByteArray irc2Config() const;
+    QByteArray ngircdConfig() const;
+    QByteArray inspircdConfig() const;
+    QByteArray hybridConfig() const;
+    QString otherFamilyFolder(const char *package) const;
+    QByteArray pathOf(const char *relative) const;
 
     int m_pingSeconds;
+    Family m_family;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;

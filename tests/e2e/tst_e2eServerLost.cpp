@@ -127,10 +127,8 @@ private slots:
     void deadLinkIsNoticedAndTheRunKeepsTime()
     {
         if (!namespaceRerun::isRerun()) {
-            const QString failure = namespaceRerun::rerun(
-                {u"-n"_s, u"-m"_s},
-                u"ip link set lo up && resolv=$(mktemp) && echo nameserver 127.0.0.1 > $resolv "
-                u"&& mount --bind $resolv /etc/resolv.conf"_s);
+            const QString failure
+                = namespaceRerun::rerun({u"-n"_s, u"-m"_s}, namespaceRerun::loopbackOnlySetup());
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
             return;
         }

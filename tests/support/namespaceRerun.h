@@ -12,6 +12,10 @@ namespace namespaceRerun {
 // True in the child.
 bool isRerun();
 
+// For a private network namespace ("-n", with "-m"): loopback up, and names looked up at
+// 127.0.0.1, where a test's NameServer answers at once.
+QString loopbackOnlySetup();
+
 // namespaces: unshare's flags, such as "-m" or "-n". Empty on success, else what the child said.
 QString rerun(const QStringList &namespaces, const QString &setup, int timeoutMs = 120000);
 
