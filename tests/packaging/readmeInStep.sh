@@ -12,6 +12,7 @@ pairs=(
     "Set up|セットアップ"
     "Install it|インストール"
     "Using it|使い方"
+    "Servers and encodings|サーバと文字コード"
     "Accessibility|アクセシビリティ"
     "Windows|Windows"
     "Performance|性能"
