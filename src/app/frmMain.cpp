@@ -3,6 +3,7 @@
 #include "basGeneral.h"
 #include "frmServerLog.h"
 #include "irc/frmConnect.h"
+#include "irc/reconnectionSchedule.h"
 #include "logView.h"
 #include "platform/messageBox.h"
 #include "platform/processControl.h"
@@ -42,6 +43,8 @@ frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
     , tmrCountTime(new QTimer(this))
     , Ws(new SocketControl(this))
+    , m_reconnectTimer(new QTimer(this))
+    , m_loginDeadline(new QTimer(this))
     , m_serverLog(std::make_unique<frmServerLog>())
 {
     setObjectName(u"frmMain"_s);
@@ -61,6 +64,14 @@ frmMain::frmMain(QWidget *parent)
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
     connect(Ws, &SocketControl::CloseEvent, this, &frmMain::Ws_Close);
     connect(Ws, &SocketControl::Error, this, &frmMain::Ws_Error);
+    m_reconnectTimer->setSingleShot(true);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &frmMain::reconnectNow);
+    m_loginDeadline->setSingleShot(true);
+    connect(m_loginDeadline, &QTimer::timeout, this, [this] {
+        Ws->Close();
+        reconnectionFailed(
+            u"%1秒以内にログインできませんでした"_s.arg(reconnectionSchedule::loginSeconds));
+    });
 
     createControls();
     createMenus();
@@ -258,6 +269,7 @@ void frmMain::Form_Unload(qint16 &Cancel)
         Cancel = -1;
         return;
     }
+    cancelReconnection();
     Ws->Close();
     serverLog().Unload();
     // A dialog held hidden for a nickname suggestion must not outlive the program.

@@ -2,6 +2,7 @@
 
 #include "platform/instanceLock.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -83,6 +84,12 @@ public:
     void txtSend_KeyPress(qint16 &KeyAscii);
     void txtSend_GotFocus();
 
+    // Automatic reconnection after a lost connection
+    bool isReconnecting() const { return m_reconnecting; }
+    void reconnectNow();
+    // Tests shorten the schedule: the length of one of its seconds.
+    void setReconnectSecondMs(int milliseconds) { m_reconnectSecondMs = milliseconds; }
+
     // Measurement timer
     void cboMinutes_LostFocus();
     void cmdCount_Click();
@@ -102,6 +109,13 @@ private:
     void showStatusArea(bool shown);
     void applyPreLoginTests(const QString &block);
     void applyPostLoginTests(const QString &block);
+    void completeLogin();
+    void startReconnecting();
+    void scheduleReconnection();
+    void reconnectionFailed(const QString &why);
+    void tryAlternateNickname();
+    void finishReconnecting();
+    void cancelReconnection();
     // N, read from the box each time it is needed.
     qint16 measuringMinutes() const;
     bool isRunInProgress() const;
@@ -113,6 +127,26 @@ private:
     bool blnLoggedIn = false;
     // Once the server has named itself on this connection, its welcome no longer does.
     bool m_serverNamed = false;
+
+    // Where a lost connection is tried again: the host as the user chose it (the server may
+    // have renamed strServer since), and the nickname the program was last logged in under.
+    struct ConnectTarget
+    {
+        QString host;
+        QString port;
+        QString nick;
+    };
+    QString m_connectHost;
+    ConnectTarget m_reconnectTarget;
+    // The user or the program itself ended the connection: nothing to mend.
+    bool m_closeAskedFor = false;
+    bool m_reconnecting = false;
+    int m_reconnectAttempt = 0;
+    int m_nickCollisions = 0;
+    QDateTime m_lostSince;
+    int m_reconnectSecondMs = 1000;
+    QTimer *m_reconnectTimer;
+    QTimer *m_loginDeadline;
 
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;

@@ -21,9 +21,17 @@ using namespace platform;
 
 void frmMain::mnuDisconnect_Click()
 {
+    // A reconnection waiting for its time has no connection to ask about.
+    if (m_reconnecting && Ws->State() == SocketControl::sckClosed) {
+        cancelReconnection();
+        SetMenusOffline();
+        return;
+    }
     if (Ws->State() == SocketControl::sckConnected
         && messageBox(u"本当に切断しますか？"_s, MB_CONFIRM) != IDOK)
         return;
+    cancelReconnection();
+    m_closeAskedFor = true;
     Ws->Close();
     // Our own close raises no Close event, so the close handling runs here, once.
     Ws_Close();
@@ -32,7 +40,9 @@ void frmMain::mnuDisconnect_Click()
 void frmMain::Ws_Connect()
 {
     AddStatusLog(u"[+] "_s + strServer + u"に接続しました"_s);
+    m_connectHost = strServer;
     m_serverNamed = false;
+    m_closeAskedFor = false;
     QThread::msleep(250);
     AddStatusLog(u"[+] ログイン情報を送信"_s);
     SendLine(u"NICK "_s + strNick);
@@ -83,26 +93,37 @@ void frmMain::applyPreLoginTests(const QString &block)
     // Servers with ping cookies drop a client that leaves their first PING unanswered.
     for (const QString &parameter : blockRecognition::pingParameters(block))
         SendLine(u"PONG "_s + parameter);
-    if (blockRecognition::isEndOfMotd(block, strServer, strNick)) {
-        JoinChannel();
-        SendLine(u"MODE "_s + strChannel + u" +sn"_s);
-        AddStatusLog(u"[+] "_s + strChannel + u"にログインしました"_s);
-        blnLoggedIn = true;
-        // A run that kept time through a lost connection keeps its controls: the minutes and
-        // the disconnect command stay locked, and a countdown still cannot be interrupted.
-        SetMenusOnline();
-        if (isRunInProgress())
-            mnuDisconnect->setEnabled(false);
-        cmdCount->setEnabled(!isRunInProgress() || blnStartWar);
-        EnableChatInput();
-        if (!isRunInProgress())
-            EnableMinutes();
-    }
+    if (blockRecognition::isEndOfMotd(block, strServer, strNick))
+        completeLogin();
     if (blockRecognition::isNicknameInUse(block)) {
         AddStatusLog(u"[x] そのニックネームは既に使われています"_s);
+        if (m_reconnecting) {
+            tryAlternateNickname();
+            return;
+        }
         SendLine(u"QUIT"_s);
         connectDialog().txtNick->setText(strNick + u"_"_s);
     }
+}
+
+void frmMain::completeLogin()
+{
+    JoinChannel();
+    SendLine(u"MODE "_s + strChannel + u" +sn"_s);
+    AddStatusLog(u"[+] "_s + strChannel + u"にログインしました"_s);
+    blnLoggedIn = true;
+    // A run that kept time through a lost connection keeps its controls: the minutes and
+    // the disconnect command stay locked, and a countdown still cannot be interrupted.
+    SetMenusOnline();
+    if (isRunInProgress())
+        mnuDisconnect->setEnabled(false);
+    cmdCount->setEnabled(!isRunInProgress() || blnStartWar);
+    EnableChatInput();
+    if (!isRunInProgress())
+        EnableMinutes();
+    if (m_reconnecting)
+        finishReconnecting();
+    m_reconnectTarget = {m_connectHost, strPort, strNick};
 }
 
 void frmMain::applyPostLoginTests(const QString &block)
@@ -116,16 +137,20 @@ void frmMain::applyPostLoginTests(const QString &block)
         if (!parameter.startsWith(u":"_s + strServer))
             SendLine(u"PONG "_s + parameter);
     }
-    if (blockRecognition::isOwnPart(block, strNick, strChannel))
+    if (blockRecognition::isOwnPart(block, strNick, strChannel)) {
+        m_closeAskedFor = true;
         SendLine(u"QUIT"_s);
+    }
     if (blockRecognition::isKickOf(block, strChannel, strNick)) {
         AddStatusLog(u"[i] "_s + strChannel + u"から追い出されました"_s);
+        m_closeAskedFor = true;
         SendLine(u"QUIT"_s);
     }
 }
 
 void frmMain::Ws_Close()
 {
+    const bool wasLoggedIn = blnLoggedIn;
     AddStatusLog(u"[x] "_s + strServer + u"から切断しました"_s);
     if (const QDateTime lostSince = Ws->linkLostSince(); lostSince.isValid())
         AddStatusLog(u"[x] "_s + logTimeStamp(lostSince.time())
@@ -137,11 +162,20 @@ void frmMain::Ws_Close()
     cmdCount->setEnabled(blnStartWar);
     DisableMinutes();
     blnLoggedIn = false;
+    if (m_reconnecting)
+        reconnectionFailed(u"サーバが接続を閉じました"_s);
+    else if (wasLoggedIn && !m_closeAskedFor)
+        startReconnecting();
 }
 
 void frmMain::Ws_Error(qint16 Number, const QString &Description)
 {
     Ws->Close();
+    // An attempt of its own that fails is only tried again: the user may be far from the desk.
+    if (m_reconnecting) {
+        reconnectionFailed(Description);
+        return;
+    }
     if (Number == SocketControl::sckHostNotFound) {
         AddStatusLog(u"[-] "_s + strServer + u"に接続できません"_s);
         messageBox(strServer + u"に接続できません"_s, MB_ICONERROR, u"IRCサーバに接続できません"_s);

@@ -217,6 +217,12 @@ bool frmConnect::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::mnuConnect_Click()
 {
+    // The user takes the connection into their own hands.
+    if (m_reconnecting) {
+        Ws->Close();
+        cancelReconnection();
+        SetMenusOffline();
+    }
     QPointer<frmConnect> dialog = &connectDialog();
     dialog->exec();
 }

@@ -20,6 +20,7 @@ LoopbackServer::LoopbackServer(const QList<quint16> &candidatePorts)
             return;
         delete m_client;
         m_client = next;
+        ++m_clientsAccepted;
         m_received.clear();
         QObject::connect(m_client, &QTcpSocket::readyRead, m_client,
                          [this, next] { m_received += next->readAll(); });

@@ -25,6 +25,8 @@ public:
     // Waits on the event loop until a client has connected.
     bool waitForClient();
     bool hasClient() const;
+    // How many clients have connected so far; a reconnection is the next one.
+    int clientsAccepted() const { return m_clientsAccepted; }
     QTcpSocket *client() const { return m_client; }
 
     // Everything received from the current client so far.
@@ -44,4 +46,5 @@ private:
     QTcpSocket *m_client = nullptr;
     QByteArray m_received;
     QByteArray m_greeting;
+    int m_clientsAccepted = 0;
 };

@@ -23,7 +23,8 @@ bool ServerSession::connect()
     form->strServer = u"127.0.0.1"_s;
     form->strNick = u"Timer"_s;
     form->strChannel = u"#chan"_s;
-    form->Ws->Connect(form->strServer, server->portText());
+    form->strPort = server->portText();
+    form->Ws->Connect(form->strServer, form->strPort);
     if (!server->waitForClient() || !server->waitForReceived(" :Kestrion\r\n"))
         return false;
     QTest::qWait(20);

@@ -1,0 +1,236 @@
+#include "app/frmMain.h"
+#include "formHelpers.h"
+#include "irc/reconnectionSchedule.h"
+#include "loopbackServer.h"
+#include "messageBoxResponder.h"
+#include "platform/socketControl.h"
+#include "serverSession.h"
+#include "terminationRecorder.h"
+
+#include <QAction>
+#include <QTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One second of the schedule, in the test: the first attempt comes after 50 ms.
+constexpr int secondMs = 10;
+
+enum class Close {
+    Server,
+    Reset,
+    ErrorLine,
+    User,
+    Kick,
+    OwnPart,
+    CollisionAtOwnLogin,
+    BeforeLogin
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Close)
+
+// A connection that had logged in and is lost without anyone asking is tried again on its own,
+// on a schedule that backs off, until it logs in again or the user stops it.
+class tst_reconnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        session = std::make_unique<ServerSession>();
+        form = session->form.get();
+        server = session->server.get();
+        form->setReconnectSecondMs(secondMs);
+    }
+    void cleanup()
+    {
+        session.reset();
+        boxes.boxes.clear();
+        termination.exitCodes.clear();
+    }
+
+    void scheduleBacksOffToOnceAMinute_data()
+    {
+        QTest::addColumn<int>("attempt");
+        QTest::addColumn<int>("seconds");
+        for (const auto &[attempt, seconds] :
+             {std::pair {1, 5}, {2, 10}, {3, 20}, {4, 40}, {5, 60}, {6, 60}, {1000, 60}})
+            QTest::addRow("attempt %d", attempt) << attempt << seconds;
+    }
+    void scheduleBacksOffToOnceAMinute()
+    {
+        QFETCH(int, attempt);
+        QFETCH(int, seconds);
+        QCOMPARE(reconnectionSchedule::delaySeconds(attempt), seconds);
+    }
+
+    void collisionsTryUnderscores_data()
+    {
+        QTest::addColumn<int>("collisions");
+        QTest::addColumn<QString>("nick");
+        QTest::newRow("first") << 1 << u"Timer_"_s;
+        QTest::newRow("second") << 2 << u"Timer__"_s;
+        QTest::newRow("third") << 3 << QString();
+    }
+    void collisionsTryUnderscores()
+    {
+        QFETCH(int, collisions);
+        QFETCH(QString, nick);
+        QCOMPARE(
+            reconnectionSchedule::alternateNickname(u"Timer"_s, collisions).value_or(QString()),
+            nick);
+    }
+
+    void onlyAnUnaskedLossIsMended_data()
+    {
+        QTest::addColumn<Close>("close");
+        QTest::addColumn<bool>("reconnects");
+        QTest::newRow("server closes") << Close::Server << true;
+        QTest::newRow("server resets") << Close::Reset << true;
+        QTest::newRow("server's ERROR line") << Close::ErrorLine << true;
+        QTest::newRow("user disconnects") << Close::User << false;
+        QTest::newRow("kicked") << Close::Kick << false;
+        QTest::newRow("own part") << Close::OwnPart << false;
+        QTest::newRow("collision at the user's login") << Close::CollisionAtOwnLogin << false;
+        QTest::newRow("closed before the login") << Close::BeforeLogin << false;
+    }
+    void onlyAnUnaskedLossIsMended()
+    {
+        QFETCH(Close, close);
+        QFETCH(bool, reconnects);
+        QVERIFY(session->connect());
+        if (close != Close::CollisionAtOwnLogin && close != Close::BeforeLogin)
+            QVERIFY(session->logIn());
+        switch (close) {
+        case Close::Reset:
+            server->resetClient();
+            break;
+        case Close::ErrorLine:
+            server->send("ERROR :Closing Link: Timer[127.0.0.1] (Ping timeout)\r\n");
+            server->closeClient();
+            break;
+        case Close::User:
+            form->mnuDisconnect->trigger();
+            break;
+        case Close::Kick:
+            server->send(":op!u@h KICK #chan Timer :bye\r\n");
+            QVERIFY(server->waitForReceived("QUIT\r\n"));
+            server->closeClient();
+            break;
+        case Close::OwnPart:
+            server->send(":Timer!~tmr103@h PART #chan :bye\r\n");
+            QVERIFY(server->waitForReceived("QUIT\r\n"));
+            server->closeClient();
+            break;
+        case Close::CollisionAtOwnLogin:
+            server->send(":irc.test 433 * Timer :Nickname is already in use.\r\n");
+            QVERIFY(server->waitForReceived("QUIT\r\n"));
+            server->closeClient();
+            break;
+        case Close::Server:
+        case Close::BeforeLogin:
+            server->closeClient();
+            break;
+        }
+        QTRY_VERIFY(!statusEntries(*form).filter(u"から切断しました"_s).isEmpty());
+        QCOMPARE(form->isReconnecting(), reconnects);
+        if (!reconnects) {
+            QVERIFY(statusEntries(*form).filter(u"再接続"_s).isEmpty());
+            return;
+        }
+        QVERIFY(statusEntries(*form).contains(u"[+] 5秒後に再接続します（1回目）"_s));
+        QTRY_COMPARE(server->clientsAccepted(), 2);
+        QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
+        QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（1回目）"_s));
+        server->send(ServerSession::greeting + ServerSession::endOfMotd);
+        QVERIFY(server->waitForReceived("JOIN #chan\r\nMODE #chan +sn\r\n"));
+        QTRY_VERIFY(form->loggedIn());
+        QVERIFY(!form->isReconnecting());
+        QVERIFY(statusEntries(*form).constLast().startsWith(u"[+] 再接続しました（"_s));
+    }
+
+    void failedAttemptsOnlyScheduleTheNext()
+    {
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
+        const quint16 port = server->port();
+        session->server.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            statusEntries(*form).contains(u"[+] 40秒後に再接続します（4回目）"_s), 5000);
+        const QStringList log = statusEntries(*form);
+        for (int attempt = 1; attempt <= 3; ++attempt)
+            QVERIFY(log.contains(
+                u"[-] 再接続できませんでした（%1回目）: 接続が拒否されました"_s.arg(attempt)));
+        QVERIFY(log.contains(u"[+] 20秒後に再接続します（3回目）"_s));
+        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(termination.exitCodes.isEmpty());
+
+        LoopbackServer restarted({port});
+        QVERIFY(restarted.waitForClient());
+        QVERIFY(restarted.waitForReceived(" :Kestrion\r\n"));
+        restarted.send(ServerSession::greeting + ServerSession::endOfMotd);
+        QTRY_VERIFY(form->loggedIn());
+        QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（4回目）"_s));
+    }
+
+    void aNicknameStillHeldGetsUnderscores()
+    {
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
+        server->closeClient();
+        QTRY_COMPARE(server->clientsAccepted(), 2);
+        QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
+        server->send(":irc.test 433 * Timer :Nickname is already in use.\r\n");
+        QVERIFY(server->waitForReceived("NICK Timer_\r\n"));
+        server->send(":irc.test 433 * Timer_ :Nickname is already in use.\r\n");
+        QVERIFY(server->waitForReceived("NICK Timer__\r\n"));
+        server->send(ServerSession::greeting + ":irc.test 376 Timer__ :End of MOTD\r\n");
+        QTRY_VERIFY(form->loggedIn());
+        QCOMPARE(form->strNick, u"Timer__"_s);
+        QVERIFY(statusEntries(*form).contains(u"[+] ニックネームをTimer__にして試します"_s));
+        QVERIFY(!form->isConnectDialogLoaded());
+    }
+
+    void anAttemptThatNeverLogsInIsGivenUp()
+    {
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
+        server->closeClient();
+        QTRY_COMPARE(server->clientsAccepted(), 2);
+        QTRY_VERIFY(statusEntries(*form).contains(
+            u"[-] 再接続できませんでした（1回目）: 60秒以内にログインできませんでした"_s));
+        QVERIFY(form->isReconnecting());
+        QTRY_COMPARE(server->clientsAccepted(), 3);
+    }
+
+    void disconnectStopsAPendingReconnection()
+    {
+        form->setReconnectSecondMs(1000);
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
+        server->closeClient();
+        QTRY_VERIFY(form->isReconnecting());
+        QVERIFY(form->mnuDisconnect->isEnabled());
+        form->mnuDisconnect->trigger();
+        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(!form->isReconnecting());
+        QCOMPARE(statusEntries(*form).constLast(), u"[i] 再接続を取りやめました"_s);
+        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QVERIFY(form->mnuConnect->isEnabled());
+    }
+
+private:
+    MessageBoxResponder boxes;
+    TerminationRecorder termination;
+    std::unique_ptr<ServerSession> session;
+    frmMain *form = nullptr;
+    LoopbackServer *server = nullptr;
+};
+
+QTEST_MAIN(tst_reconnection)
+#include "tst_reconnection.moc"
