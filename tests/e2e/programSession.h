@@ -29,6 +29,11 @@ inline void connectThroughDialog(frmMain &form, const QString &port, const QStri
 // channel through its connect dialog, with every message box answered.
 struct ChannelSession
 {
+    explicit ChannelSession(IrcServer::Family family = IrcServer::Family::Irc2)
+        : server(90, 0, family)
+    {
+    }
+
     IrcServer server;
     IrcObserver observer;
     MessageBoxResponder boxes;

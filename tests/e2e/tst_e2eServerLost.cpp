@@ -1,3 +1,4 @@
+#include "announcements.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
@@ -46,8 +47,10 @@ private slots:
             << false << u"0"_s << 4500 << 11000 << u"0＠"_s << 6;
         QTest::newRow("killed in the measurement")
             << false << u"1"_s << 30500 << 71000 << u"終了＠"_s << 3;
+        // The operator's KILL leaves the server running: the program logs in again before the
+        // end, and nothing is left unsent.
         QTest::newRow("killed by an operator in the measurement")
-            << true << u"1"_s << 30500 << 71000 << u"終了＠"_s << 3;
+            << true << u"1"_s << 30500 << 71000 << QString() << 0;
     }
 
     void runKeepsTimeWhenTheServerIsLost()
@@ -97,9 +100,15 @@ private slots:
         QVERIFY(entries.filter(u"[x] "_s).filter(u"から切断しました"_s).size() == 1);
         const QStringList unsent = entries.filter(u"[-] 未接続のため送信できません: "_s);
         QVERIFY2(unsent.size() >= unsentAtLeast, qPrintable(unsent.join(u'\n')));
-        QCOMPARE(unsent.constLast(),
-                 u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :"_s
-                     + lastAnnouncement);
+        if (byOperator) {
+            QVERIFY(unsent.isEmpty());
+            QCOMPARE(entries.filter(u"[+] 再接続しました（"_s).size(), 1);
+            QTRY_COMPARE(session.observer.saidBy("Timer").size(), 3);
+        } else {
+            QCOMPARE(unsent.constLast(),
+                     u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :"_s
+                         + lastAnnouncement);
+        }
         const QString serverLog = form.serverLog().txtRec->logText();
         QVERIFY(serverLog.contains(u" 376 Timer "_s));
         if (byOperator) {
@@ -108,9 +117,77 @@ private slots:
         }
         QVERIFY(session.boxes.boxes.isEmpty());
         // A run that ends offline leaves the offline look: only connecting is offered.
-        QVERIFY(form.mnuConnect->isEnabled());
-        QVERIFY(!form.cmdCount->isEnabled());
+        QCOMPARE(form.mnuConnect->isEnabled(), !byOperator);
+        QCOMPARE(form.cmdCount->isEnabled(), byOperator);
         QCOMPARE(form.cmdCount->text(), u"開始"_s);
+    }
+
+    // The server stops in the middle of a run and comes back 20 s later on the same port: the
+    // program logs in again on its own, and the run's last announcements reach the channel on
+    // time.
+    void runSurvivesTheServerRestarting()
+    {
+        ChannelSession session;
+        const QString failure = session.start(channel);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        frmMain &form = session.form;
+        // IRCnet-style servers hold back a client that is far ahead of its line budget.
+        QTest::qWait(15000);
+        form.cboMinutes->setEditText(u"1"_s);
+        QElapsedTimer sinceClick;
+        sinceClick.start();
+        form.cmdCount_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= 14000, 15000);
+        session.server.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), 5000);
+        QTest::qWait(20000);
+        QVERIFY2(session.server.start(), qPrintable(session.server.failure()));
+        IrcObserver observer;
+        QVERIFY(observer.logIn(session.server.port(), "Observer"));
+        QVERIFY(observer.join(channel.toLatin1()));
+        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 45000);
+        QVERIFY(observer.waitForLine("JOIN :" + channel.toLatin1(), 5000));
+        qInfo().noquote() << u"logged in again %1 ms after the click"_s.arg(sinceClick.elapsed());
+
+        QTRY_VERIFY_WITH_TIMEOUT(observer.saidBy("Timer").size() >= 3, 40000);
+        // The click, on the clock of the observer that came after it.
+        const qint64 clickMs = observer.clock().elapsed() - sinceClick.elapsed();
+        compareAnnouncements(observer.saidBy("Timer"), oneMinuteRun().mid(9), clickMs, 500);
+        const QStringList entries = statusEntries(form);
+        QVERIFY(entries.contains(u"[+] 5秒後に再接続します（1回目）"_s));
+        QVERIFY(entries.contains(u"[-] 再接続できませんでした（1回目）: 接続が拒否されました"_s));
+        QCOMPARE(entries.filter(u"[+] 再接続しました（"_s).size(), 1);
+        QVERIFY(entries.filter(u"[-] 未接続のため送信できません: "_s).isEmpty());
+        QVERIFY(session.boxes.boxes.isEmpty());
+        QVERIFY(form.cmdCount->isEnabled());
+    }
+
+    void disconnectAndKickEndItForGood_data()
+    {
+        QTest::addColumn<bool>("kick");
+        QTest::newRow("サーバ → 切断") << false;
+        QTest::newRow("kicked by an operator of the channel") << true;
+    }
+    void disconnectAndKickEndItForGood()
+    {
+        QFETCH(bool, kick);
+        // ircd-irc2 alone makes nobody a channel operator (it counts itself split from its
+        // network); ngIRCd makes the observer one, who made the channel.
+        ChannelSession session(IrcServer::Family::Ngircd);
+        const QString failure = session.start(channel);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        frmMain &form = session.form;
+        QVERIFY(session.observer.waitForLine(":Timer!~tmr103@127.0.0.1 JOIN"));
+        if (kick)
+            session.observer.send("KICK " + channel.toLatin1() + " Timer :enough");
+        else
+            form.mnuDisconnect->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!statusEntries(form).filter(u"から切断しました"_s).isEmpty(),
+                                 5000);
+        QVERIFY(!form.isReconnecting());
+        QVERIFY(statusEntries(form).filter(u"再接続"_s).isEmpty());
+        QVERIFY(form.mnuConnect->isEnabled());
+        QVERIFY(!form.mnuDisconnect->isEnabled());
     }
 
     // The link dies without a word (a NAT that forgets it, a cable pulled): every packet of the

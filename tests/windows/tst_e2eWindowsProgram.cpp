@@ -64,7 +64,8 @@ private slots:
 
 private:
     // サーバ → 接続 with F10 and the arrows; the dialog opens with the focus on 接続, and Tab
-    // goes on to キャンセル, the nickname, the server, the port and the channel.
+    // goes on to キャンセル, the nickname, the server, the port, the channel and the encoding
+    // (CP932, as preset), and from there back to 接続.
     void connectThroughDialog(const QString &host)
     {
         QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 10000).isEmpty());
@@ -76,7 +77,7 @@ private:
         desktop.type(host);
         desktop.keys({u"Tab"_s, u"End"_s, u"Tab"_s, u"ctrl+a"_s});
         desktop.type(QString::fromLatin1(channel));
-        desktop.keys({u"Tab"_s, u"space"_s});
+        desktop.keys({u"Tab"_s, u"Tab"_s, u"space"_s});
     }
 
     // The chat box is the bottom strip of the compact window (measured from the window's own
