@@ -103,7 +103,8 @@ private slots:
         if (byOperator) {
             QVERIFY(unsent.isEmpty());
             QCOMPARE(entries.filter(u"[+] 再接続しました（"_s).size(), 1);
-            QTRY_COMPARE(session.observer.saidBy("Timer").size(), 3);
+            // The whole run, its end after the KILL included.
+            QTRY_COMPARE(session.observer.saidBy("Timer").size(), oneMinuteRun().size());
         } else {
             QCOMPARE(unsent.constLast(),
                      u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :"_s
