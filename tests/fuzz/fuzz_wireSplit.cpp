@@ -1,17 +1,24 @@
-// The CP932 decoder fed the same bytes in random pieces gives what one whole read gives.
-// Input: one byte that seeds the split points, then the bytes.
+// Each wire decoder fed the same bytes in random pieces gives what one whole read gives.
+// Input: one byte that chooses the encoding and seeds the split points, then the bytes.
 
 #include "fuzzCheck.h"
-#include "platform/cp932.h"
+#include "platform/wireEncoding.h"
+
+using platform::WireDecoder;
+using platform::WireEncoding;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
-    const QString whole = platform::Cp932Decoder().decode(bytes);
+    const WireEncoding encoding = WireEncoding(data[0] % 3);
+    WireDecoder whole;
+    whole.reset(encoding);
+    const QString wholeText = whole.decode(bytes);
 
-    platform::Cp932Decoder pieces;
+    WireDecoder pieces;
+    pieces.reset(encoding);
     QString joined;
     quint32 state = data[0] * 2654435761u + 1;
     for (qsizetype at = 0; at < bytes.size();) {
@@ -20,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         joined += pieces.decode(bytes.mid(at, length));
         at += length;
     }
-    require(joined == whole);
+    require(joined == wholeText);
     require(!joined.contains(QChar(0x1A)));
     return 0;
 }
