@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringDecoder>
 
 namespace platform {
 
@@ -20,7 +19,6 @@ QByteArray encodeForWire(WireEncoding encoding, const QString &text);
 class WireDecoder
 {
 public:
-    WireDecoder();
     QString decode(const QByteArray &bytes);
     // Forgets any partial character, and decodes what follows in the given encoding.
     void reset(WireEncoding encoding);
@@ -29,7 +27,8 @@ private:
     WireEncoding m_encoding = WireEncoding::Cp932;
     Cp932Decoder m_cp932;
     Iso2022JpDecoder m_iso2022Jp;
-    QStringDecoder m_utf8;
+    // The start of a UTF-8 character whose other bytes have not arrived yet.
+    QByteArray m_utf8Pending;
 };
 
 } // namespace platform

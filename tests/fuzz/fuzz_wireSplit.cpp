@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         at += length;
     }
     require(joined == wholeText);
-    require(!joined.contains(QChar(0x1A)));
+    // The code page converter marks invalid bytes with SUB; none may show through.
+    require(encoding != WireEncoding::Cp932 || !joined.contains(QChar(0x1A)));
     return 0;
 }

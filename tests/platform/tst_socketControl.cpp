@@ -102,6 +102,8 @@ private slots:
                                         << QByteArray("a\xff"
                                                       "b")
                                         << u"a\uFFFDb"_s;
+        QTest::newRow("UTF-8, a character cut off before ASCII")
+            << WireEncoding::Utf8 << QByteArray("\xe4irc") << u"\uFFFDirc"_s;
     }
     void decodesTheChosenEncodingWholeAcrossReads()
     {
