@@ -86,7 +86,6 @@ public:
 
     // Automatic reconnection after a lost connection
     bool isReconnecting() const { return m_reconnecting; }
-    void reconnectNow();
     // Tests shorten the schedule: the length of one of its seconds.
     void setReconnectSecondMs(int milliseconds) { m_reconnectSecondMs = milliseconds; }
 
@@ -111,6 +110,7 @@ private:
     void applyPostLoginTests(const QString &block);
     void completeLogin();
     void startReconnecting();
+    void reconnectNow();
     void scheduleReconnection();
     void reconnectionFailed(const QString &why);
     void tryAlternateNickname();
@@ -125,7 +125,8 @@ private:
     QString strSendText;
     QString strBaseCaption;
     bool blnLoggedIn = false;
-    // Once the server has named itself on this connection, its welcome no longer does.
+    // The server has named itself on this connection (by 020, or else by its welcome); a later
+    // welcome does not rename it.
     bool m_serverNamed = false;
 
     // Where a lost connection is tried again: the host as the user chose it (the server may
