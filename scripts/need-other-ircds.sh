@@ -2,12 +2,13 @@
 # Fetches the IRC servers of the other families Debian ships (ngIRCd, InspIRCd, ircd-hybrid) for
 # the end-to-end tests, and unpacks each into a cache folder outside the repository; prints that
 # folder. They are never installed: as packages they conflict with ircd-irc2, and a package
-# would start a server open to the network. Only the shared libraries they need are installed.
+# would start a server open to the network. Only the shared libraries they need are installed,
+# and the service names (netbase), without which ircd-hybrid finds no name server to ask.
 #   scripts/need-other-ircds.sh
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrion/ircds
-"$repo/scripts/need-packages.sh" libident libltdl7 libgnutls30 libpam0g zlib1g >&2
+"$repo/scripts/need-packages.sh" libident libltdl7 libgnutls30 libpam0g zlib1g netbase >&2
 for package in ngircd inspircd ircd-hybrid; do
     [ -f "$cache/$package/.complete" ] && continue
     download=$(mktemp -d)
