@@ -3,7 +3,6 @@
 #include "basGeneral.h"
 #include "frmServerLog.h"
 #include "irc/frmConnect.h"
-#include "irc/reconnectionSchedule.h"
 #include "logView.h"
 #include "platform/messageBox.h"
 #include "platform/processControl.h"
@@ -67,11 +66,7 @@ frmMain::frmMain(QWidget *parent)
     m_reconnectTimer->setSingleShot(true);
     connect(m_reconnectTimer, &QTimer::timeout, this, &frmMain::reconnectNow);
     m_loginDeadline->setSingleShot(true);
-    connect(m_loginDeadline, &QTimer::timeout, this, [this] {
-        Ws->Close();
-        reconnectionFailed(
-            u"%1秒以内にログインできませんでした"_s.arg(reconnectionSchedule::loginSeconds));
-    });
+    connect(m_loginDeadline, &QTimer::timeout, this, &frmMain::giveUpAttempt);
 
     createControls();
     createMenus();

@@ -111,6 +111,7 @@ private:
     void completeLogin();
     void startReconnecting();
     void reconnectNow();
+    void giveUpAttempt();
     void scheduleReconnection();
     void reconnectionFailed(const QString &why);
     void tryAlternateNickname();

@@ -43,6 +43,13 @@ void frmMain::reconnectNow()
     Ws->Connect(strServer, strPort);
 }
 
+void frmMain::giveUpAttempt()
+{
+    Ws->Close();
+    reconnectionFailed(
+        u"%1秒以内にログインできませんでした"_s.arg(reconnectionSchedule::loginSeconds));
+}
+
 void frmMain::reconnectionFailed(const QString &why)
 {
     AddStatusLog(u"[-] 再接続できませんでした（%1回目）: "_s.arg(m_reconnectAttempt) + why);
