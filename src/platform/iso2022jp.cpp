@@ -33,6 +33,9 @@ QString withFullWidthKatakana(const QString &text)
         // A voiced mark with no letter to join stays a mark of its own.
         run.replace(QChar(0x3099), QChar(0x309B));
         run.replace(QChar(0x309A), QChar(0x309C));
+        // ヷ and ヺ have no JIS X 0208 code: the letter and a mark of its own say the same.
+        run.replace(QChar(0x30F7), QStringLiteral("ワ゛"));
+        run.replace(QChar(0x30FA), QStringLiteral("ヲ゛"));
         result += run;
         at = end;
     }

@@ -57,6 +57,8 @@ private slots:
             << u"テスト～"_s << QByteArray::fromHex("1b244225462539254821411b2842");
         jisRow("JIS: half-width katakana, voiced")
             << u"ｶﾞｷﾞ"_s << QByteArray::fromHex("1b2442252c252e1b2842");
+        jisRow("JIS: voiced wa and wo, which have no code of their own")
+            << u"ﾜﾞｦﾞ"_s << QByteArray::fromHex("1b2442256f212b2572212b1b2842");
         jisRow("JIS: row 13") << u"①"_s << QByteArray::fromHex("1b24422d211b2842");
         jisRow("JIS: IBM extension") << u"a髙b"_s << QByteArray("a?b");
         jisRow("JIS: emoji between kanji")
