@@ -3,6 +3,7 @@
 #include "basGeneral.h"
 #include "frmServerLog.h"
 #include "irc/frmConnect.h"
+#include "irc/reconnection.h"
 #include "logView.h"
 #include "platform/messageBox.h"
 #include "platform/processControl.h"
@@ -42,8 +43,8 @@ frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
     , tmrCountTime(new QTimer(this))
     , Ws(new SocketControl(this))
-    , m_reconnectTimer(new QTimer(this))
-    , m_loginDeadline(new QTimer(this))
+    , m_loginPause(new QTimer(this))
+    , m_reconnection(new Reconnection(this))
     , m_serverLog(std::make_unique<frmServerLog>())
 {
     setObjectName(u"frmMain"_s);
@@ -63,10 +64,12 @@ frmMain::frmMain(QWidget *parent)
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
     connect(Ws, &SocketControl::CloseEvent, this, &frmMain::Ws_Close);
     connect(Ws, &SocketControl::Error, this, &frmMain::Ws_Error);
-    m_reconnectTimer->setSingleShot(true);
-    connect(m_reconnectTimer, &QTimer::timeout, this, &frmMain::reconnectNow);
-    m_loginDeadline->setSingleShot(true);
-    connect(m_loginDeadline, &QTimer::timeout, this, &frmMain::giveUpAttempt);
+    m_loginPause->setSingleShot(true);
+    m_loginPause->setTimerType(Qt::PreciseTimer);
+    m_loginPause->setInterval(250);
+    connect(m_loginPause, &QTimer::timeout, this, &frmMain::sendLoginLines);
+    connect(m_reconnection, &Reconnection::attemptDue, this, &frmMain::reconnectNow);
+    connect(m_reconnection, &Reconnection::loginOverdue, this, &frmMain::giveUpAttempt);
 
     createControls();
     createMenus();

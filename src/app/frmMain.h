@@ -1,8 +1,8 @@
 #pragma once
 
+#include "irc/receivedLines.h"
 #include "platform/instanceLock.h"
 
-#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -15,6 +15,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class Reconnection;
 class SocketControl;
 class frmConnect;
 class frmServerLog;
@@ -85,9 +86,9 @@ public:
     void txtSend_GotFocus();
 
     // Automatic reconnection after a lost connection
-    bool isReconnecting() const { return m_reconnecting; }
+    bool isReconnecting() const;
     // Tests shorten the schedule: the length of one of its seconds.
-    void setReconnectSecondMs(int milliseconds) { m_reconnectSecondMs = milliseconds; }
+    void setReconnectSecondMs(int milliseconds);
 
     // Measurement timer
     void cboMinutes_LostFocus();
@@ -106,7 +107,9 @@ private:
     void createMenus();
     // The expanded view; the compact one ends above the status area.
     void showStatusArea(bool shown);
+    void sendLoginLines();
     void applyPreLoginTests(const QString &block);
+    void refuseNickname(const QString &why);
     void applyPostLoginTests(const QString &block);
     void completeLogin();
     void startReconnecting();
@@ -130,25 +133,14 @@ private:
     // welcome does not rename it.
     bool m_serverNamed = false;
 
-    // Where a lost connection is tried again: the host as the user chose it (the server may
-    // have renamed strServer since), and the nickname the program was last logged in under.
-    struct ConnectTarget
-    {
-        QString host;
-        QString port;
-        QString nick;
-    };
+    // The host as the user chose it; the server may rename strServer.
     QString m_connectHost;
-    ConnectTarget m_reconnectTarget;
     // The user or the program itself ended the connection: nothing to mend.
     bool m_closeAskedFor = false;
-    bool m_reconnecting = false;
-    int m_reconnectAttempt = 0;
-    int m_nickCollisions = 0;
-    QDateTime m_lostSince;
-    int m_reconnectSecondMs = 1000;
-    QTimer *m_reconnectTimer;
-    QTimer *m_loginDeadline;
+    // The pause between the connection opening and the login lines.
+    QTimer *m_loginPause;
+    ReceivedLines m_receivedLines;
+    Reconnection *m_reconnection;
 
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QStringView>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -10,8 +11,7 @@ namespace {
 
 const QString numeric020 = u" 020 * :"_s;
 
-// The block's lines without their line ends; the first may be the tail of a line that began in
-// an earlier block.
+// The block's lines without their line ends.
 QList<QStringView> linesOf(const QString &block)
 {
     QList<QStringView> lines;
@@ -42,6 +42,35 @@ QList<QStringView> parametersOf(const QString &block, QStringView command)
             parameters << rest.mid(command.size());
     }
     return parameters;
+}
+
+// A line from another user: its source is nick!user@host. What they write is text, never a
+// server's word.
+bool isFromAUser(QStringView line)
+{
+    if (!line.startsWith(u':'))
+        return false;
+    const qsizetype blank = line.indexOf(u' ');
+    return line.left(blank < 0 ? line.size() : blank).contains(u'!');
+}
+
+// A line from the server whose command is the given numeric; the same digits inside a longer
+// number or a text are no numeric.
+bool isNumericLine(QStringView line, QStringView numeric)
+{
+    if (!line.startsWith(u':'))
+        return false;
+    const qsizetype blank = line.indexOf(u' ');
+    const QStringView rest = line.mid(blank + 1);
+    return blank > 1 && rest.startsWith(numeric)
+        && (rest.size() == numeric.size() || rest.at(numeric.size()) == u' ');
+}
+
+bool holdsNumeric(const QString &block, QStringView numeric)
+{
+    const QList<QStringView> lines = linesOf(block);
+    return std::any_of(lines.cbegin(), lines.cend(),
+                       [&](QStringView line) { return isNumericLine(line, numeric); });
 }
 
 } // namespace
@@ -81,27 +110,48 @@ std::optional<QString> serverNameFromWelcome(const QString &block, const QString
 
 bool isEndOfMotd(const QString &block, const QString &server, const QString &nick)
 {
-    return block.contains(u":"_s + server + u" 376 "_s + nick)
-        || block.contains(u":"_s + server + u" 422 "_s + nick);
-}
-
-bool isNicknameInUse(const QString &block)
-{
-    if (block.contains(u"Nickname is already in use"_s))
-        return true;
+    const QString endOfMotd = u":"_s + server + u" 376 "_s + nick;
+    const QString noMotd = u":"_s + server + u" 422 "_s + nick;
     for (QStringView line : linesOf(block)) {
-        if (!line.startsWith(u':'))
-            continue;
-        const qsizetype blank = line.indexOf(u' ');
-        if (blank > 1 && line.mid(blank).startsWith(u" 433 "))
+        if (line.startsWith(endOfMotd) || line.startsWith(noMotd))
             return true;
     }
     return false;
 }
 
+bool isNicknameInUse(const QString &block)
+{
+    for (QStringView line : linesOf(block)) {
+        if (!isFromAUser(line) && line.contains(u"Nickname is already in use"))
+            return true;
+    }
+    return holdsNumeric(block, u"433");
+}
+
+bool isNicknameUnavailable(const QString &block)
+{
+    return holdsNumeric(block, u"437");
+}
+
+std::optional<QString> banText(const QString &block)
+{
+    for (QStringView line : linesOf(block)) {
+        if (!isNumericLine(line, u"465"))
+            continue;
+        const qsizetype text = line.indexOf(u" :");
+        return (text < 0 ? commandPart(line) : line.mid(text + 2)).toString();
+    }
+    return std::nullopt;
+}
+
 bool isPingFor(const QString &block, const QString &server)
 {
-    return block.contains(u"PING :"_s + server);
+    const QString ourServer = u":"_s + server;
+    for (QStringView parameter : parametersOf(block, u"PING ")) {
+        if (parameter.startsWith(ourServer))
+            return true;
+    }
+    return false;
 }
 
 QStringList pingParameters(const QString &block)
@@ -124,22 +174,26 @@ std::optional<QString> errorText(const QString &block)
 bool isOwnPart(const QString &block, const QString &nick, const QString &channel)
 {
     const QString source = u":"_s + nick + u"!"_s;
-    const QString part = u" PART "_s + channel;
+    const QString part = u"PART "_s + channel;
     for (QStringView line : linesOf(block)) {
         if (!line.startsWith(source))
             continue;
-        for (qsizetype at = line.indexOf(part); at >= 0; at = line.indexOf(part, at + 1)) {
-            const qsizetype after = at + part.size();
-            if (after == line.size() || line.at(after) == u' ')
-                return true;
-        }
+        const QStringView command = commandPart(line);
+        if (command.startsWith(part)
+            && (command.size() == part.size() || command.at(part.size()) == u' '))
+            return true;
     }
     return false;
 }
 
 bool isKickOf(const QString &block, const QString &channel, const QString &nick)
 {
-    return block.contains(u"KICK "_s + channel + u" "_s + nick + u" :"_s);
+    const QString kick = u"KICK "_s + channel + u" "_s + nick + u" :"_s;
+    for (QStringView line : linesOf(block)) {
+        if (commandPart(line).startsWith(kick))
+            return true;
+    }
+    return false;
 }
 
 } // namespace blockRecognition

@@ -4,8 +4,9 @@
 #include <QStringList>
 #include <optional>
 
-// Tests on one received block: whatever one read returned, possibly several lines or a part of
-// one. All comparisons are exact and case-sensitive.
+// Tests on one received block: the whole lines that one read completed. Each test looks at the
+// lines a server sends, never at the text another user writes. All comparisons are exact and
+// case-sensitive.
 namespace blockRecognition {
 
 // The server's own name from its numeric 020, taken from the line that carries it; nothing when
@@ -23,7 +24,12 @@ bool isEndOfMotd(const QString &block, const QString &server, const QString &nic
 // A line whose command is the numeric 433, or the server's own words for it. A 433 that is only
 // part of a number (a user count, say) is no collision.
 bool isNicknameInUse(const QString &block);
+// The numeric 437: the nickname is held for a while after a KILL or a netsplit.
+bool isNicknameUnavailable(const QString &block);
+// The server's text with its numeric 465: this client is banned from it.
+std::optional<QString> banText(const QString &block);
 
+// A PING command naming the server itself.
 bool isPingFor(const QString &block, const QString &server);
 
 // The parameter of each PING command in the block, as it stands ("PING :x1" gives ":x1");

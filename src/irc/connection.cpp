@@ -7,13 +7,14 @@
 #include "platform/processControl.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
+#include "reconnection.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace basGeneral;
@@ -22,7 +23,7 @@ using namespace platform;
 void frmMain::mnuDisconnect_Click()
 {
     // A reconnection waiting for its time has no connection to ask about.
-    if (m_reconnecting && Ws->State() == SocketControl::sckClosed) {
+    if (isReconnecting() && Ws->State() == SocketControl::sckClosed) {
         cancelReconnection();
         SetMenusOffline();
         return;
@@ -43,7 +44,16 @@ void frmMain::Ws_Connect()
     m_connectHost = strServer;
     m_serverNamed = false;
     m_closeAskedFor = false;
-    QThread::msleep(250);
+    m_receivedLines.clear();
+    // The login lines wait a quarter of a second, without holding up a run's ticks.
+    m_loginPause->start();
+}
+
+void frmMain::sendLoginLines()
+{
+    // The connection was closed, or replaced by another, during the pause.
+    if (Ws->State() != SocketControl::sckConnected)
+        return;
     AddStatusLog(u"[+] ログイン情報を送信"_s);
     SendLine(u"NICK "_s + strNick);
     // Whatever arrived meanwhile is handled now, before the user line: a numeric 020 among it
@@ -56,9 +66,10 @@ void frmMain::Ws_Connect()
 
 void frmMain::Ws_DataArrival(qint64)
 {
-    QString block;
-    Ws->GetData(block);
-    AddServerLog(block);
+    QString read;
+    Ws->GetData(read);
+    AddServerLog(read);
+    const QString block = m_receivedLines.take(read);
     if (!blnLoggedIn)
         applyPreLoginTests(block);
     else
@@ -95,15 +106,26 @@ void frmMain::applyPreLoginTests(const QString &block)
         SendLine(u"PONG "_s + parameter);
     if (blockRecognition::isEndOfMotd(block, strServer, strNick))
         completeLogin();
-    if (blockRecognition::isNicknameInUse(block)) {
-        AddStatusLog(u"[x] そのニックネームは既に使われています"_s);
-        if (m_reconnecting) {
-            tryAlternateNickname();
-            return;
-        }
-        SendLine(u"QUIT"_s);
-        connectDialog().txtNick->setText(strNick + u"_"_s);
+    if (blockRecognition::isNicknameInUse(block))
+        refuseNickname(u"[x] そのニックネームは既に使われています"_s);
+    else if (blockRecognition::isNicknameUnavailable(block))
+        refuseNickname(u"[x] そのニックネームは今は使えません"_s);
+    if (const std::optional<QString> ban = blockRecognition::banText(block)) {
+        AddStatusLog(u"[x] "_s + *ban);
+        // Knocking on a server that has banned us, once a minute, would be abuse.
+        cancelReconnection();
     }
+}
+
+void frmMain::refuseNickname(const QString &why)
+{
+    AddStatusLog(why);
+    if (isReconnecting()) {
+        tryAlternateNickname();
+        return;
+    }
+    SendLine(u"QUIT"_s);
+    connectDialog().txtNick->setText(strNick + u"_"_s);
 }
 
 void frmMain::completeLogin()
@@ -121,9 +143,12 @@ void frmMain::completeLogin()
     EnableChatInput();
     if (!isRunInProgress())
         EnableMinutes();
-    if (m_reconnecting)
+    // A reconnection keeps trying the user's own nickname first, whatever this one logged in
+    // under.
+    if (isReconnecting())
         finishReconnecting();
-    m_reconnectTarget = {m_connectHost, strPort, strNick};
+    else
+        m_reconnection->setTarget({m_connectHost, strPort, strNick});
 }
 
 void frmMain::applyPostLoginTests(const QString &block)
@@ -162,7 +187,7 @@ void frmMain::Ws_Close()
     cmdCount->setEnabled(blnStartWar);
     DisableMinutes();
     blnLoggedIn = false;
-    if (m_reconnecting)
+    if (isReconnecting())
         reconnectionFailed(u"サーバが接続を閉じました"_s);
     else if (wasLoggedIn && !m_closeAskedFor)
         startReconnecting();
@@ -172,7 +197,7 @@ void frmMain::Ws_Error(qint16 Number, const QString &Description)
 {
     Ws->Close();
     // An attempt of its own that fails is only tried again: the user may be far from the desk.
-    if (m_reconnecting) {
+    if (isReconnecting()) {
         reconnectionFailed(Description);
         return;
     }
@@ -180,6 +205,14 @@ void frmMain::Ws_Error(qint16 Number, const QString &Description)
         AddStatusLog(u"[-] "_s + strServer + u"に接続できません"_s);
         messageBox(strServer + u"に接続できません"_s, MB_ICONERROR, u"IRCサーバに接続できません"_s);
         // The connect command would otherwise stay disabled for good.
+        SetMenusOffline();
+        return;
+    }
+    // The channel keeps its clock even when the server cannot be reached: a run in progress
+    // outlives the failed connect.
+    if (isRunInProgress()) {
+        AddStatusLog(u"[-] "_s + strServer + u"に接続できません: "_s + Description);
+        messageBox(Description, MB_ICONERROR);
         SetMenusOffline();
         return;
     }

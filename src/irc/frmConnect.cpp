@@ -218,7 +218,7 @@ bool frmConnect::eventFilter(QObject *watched, QEvent *event)
 void frmMain::mnuConnect_Click()
 {
     // The user takes the connection into their own hands.
-    if (m_reconnecting) {
+    if (isReconnecting()) {
         Ws->Close();
         cancelReconnection();
         SetMenusOffline();

@@ -14,17 +14,43 @@ QString chatHint()
     return u"(Enterキーで文字を送信できます)"_s;
 }
 
-void SendLine(const QString &line)
+namespace {
+
+// A line break or NUL inside a pasted text would end the line early and smuggle the rest to
+// the server as a command of its own.
+QString withoutLineBreaks(const QString &line)
 {
-    // A line break or NUL inside a pasted text would end the line early and smuggle the rest
-    // to the server as a command of its own.
     QString safeLine = line;
     for (QChar &ch : safeLine) {
         if (ch == u'\r' || ch == u'\n' || ch == QChar(0))
             ch = u' ';
     }
+    return safeLine;
+}
+
+void logUnsent(const QString &safeLine)
+{
+    AddStatusLog(u"[-] 未接続のため送信できません: "_s + safeLine);
+}
+
+// Until the join, the server refuses text for the channel, and nobody there would read it; the
+// status log keeps it, like everything else that was not sent.
+void sendToChannel(const QString &line)
+{
+    if (!mainForm().loggedIn()) {
+        logUnsent(withoutLineBreaks(line));
+        return;
+    }
+    SendLine(line);
+}
+
+} // namespace
+
+void SendLine(const QString &line)
+{
+    const QString safeLine = withoutLineBreaks(line);
     if (!mainForm().Ws->SendData(safeLine + u"\r\n"_s))
-        AddStatusLog(u"[-] 未接続のため送信できません: "_s + safeLine);
+        logUnsent(safeLine);
 }
 
 void JoinChannel()
@@ -34,12 +60,12 @@ void JoinChannel()
 
 void SendPrivmsg(const QString &text)
 {
-    SendLine(u"PRIVMSG "_s + mainForm().strChannel + u" :"_s + text);
+    sendToChannel(u"PRIVMSG "_s + mainForm().strChannel + u" :"_s + text);
 }
 
 void SendNotice(const QString &text)
 {
-    SendLine(u"NOTICE "_s + mainForm().strChannel + u" :"_s + text);
+    sendToChannel(u"NOTICE "_s + mainForm().strChannel + u" :"_s + text);
 }
 
 void SendChatText(const QString &text)

@@ -1,45 +1,50 @@
 #include "app/basGeneral.h"
 #include "app/frmMain.h"
 #include "platform/socketControl.h"
+#include "reconnection.h"
 #include "reconnectionSchedule.h"
 
 #include <QAction>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace basGeneral;
 
+bool frmMain::isReconnecting() const
+{
+    return m_reconnection->isActive();
+}
+
+void frmMain::setReconnectSecondMs(int milliseconds)
+{
+    m_reconnection->setSecondMs(milliseconds);
+}
+
 void frmMain::startReconnecting()
 {
-    m_reconnecting = true;
-    m_reconnectAttempt = 0;
     const QDateTime lostSince = Ws->linkLostSince();
-    m_lostSince = lostSince.isValid() ? lostSince : QDateTime::currentDateTime();
+    m_reconnection->start(lostSince.isValid() ? lostSince : QDateTime::currentDateTime());
     scheduleReconnection();
 }
 
 void frmMain::scheduleReconnection()
 {
     Ws->Close();
-    m_loginDeadline->stop();
-    const int attempt = m_reconnectAttempt + 1;
-    const int seconds = reconnectionSchedule::delaySeconds(attempt);
-    AddStatusLog(u"[+] %1秒後に再接続します（%2回目）"_s.arg(seconds).arg(attempt));
-    m_reconnectTimer->start(seconds * m_reconnectSecondMs);
+    const int seconds = m_reconnection->scheduleNext();
+    AddStatusLog(
+        u"[+] %1秒後に再接続します（%2回目）"_s.arg(seconds).arg(m_reconnection->attempt() + 1));
     // Offline, and still there is something to stop.
     mnuDisconnect->setEnabled(true);
 }
 
 void frmMain::reconnectNow()
 {
-    ++m_reconnectAttempt;
-    m_nickCollisions = 0;
-    strServer = m_reconnectTarget.host;
-    strPort = m_reconnectTarget.port;
-    strNick = m_reconnectTarget.nick;
-    AddStatusLog(u"[+] "_s + strServer + u"に再接続を試みます（%1回目）"_s.arg(m_reconnectAttempt));
-    // Also a connect that hangs is given up in time for the next attempt.
-    m_loginDeadline->start(reconnectionSchedule::loginSeconds * m_reconnectSecondMs);
+    m_reconnection->beginAttempt();
+    const Reconnection::Target &target = m_reconnection->target();
+    strServer = target.host;
+    strPort = target.port;
+    strNick = target.nick;
+    AddStatusLog(u"[+] "_s + strServer
+                 + u"に再接続を試みます（%1回目）"_s.arg(m_reconnection->attempt()));
     Ws->Connect(strServer, strPort);
 }
 
@@ -52,14 +57,13 @@ void frmMain::giveUpAttempt()
 
 void frmMain::reconnectionFailed(const QString &why)
 {
-    AddStatusLog(u"[-] 再接続できませんでした（%1回目）: "_s.arg(m_reconnectAttempt) + why);
+    AddStatusLog(u"[-] 再接続できませんでした（%1回目）: "_s.arg(m_reconnection->attempt()) + why);
     scheduleReconnection();
 }
 
 void frmMain::tryAlternateNickname()
 {
-    const std::optional<QString> nick
-        = reconnectionSchedule::alternateNickname(m_reconnectTarget.nick, ++m_nickCollisions);
+    const std::optional<QString> nick = m_reconnection->nextNickname();
     if (!nick) {
         // The server's close of this attempt brings the next one.
         SendLine(u"QUIT"_s);
@@ -72,19 +76,15 @@ void frmMain::tryAlternateNickname()
 
 void frmMain::finishReconnecting()
 {
-    m_reconnecting = false;
-    m_reconnectTimer->stop();
-    m_loginDeadline->stop();
-    AddStatusLog(u"[+] 再接続しました（"_s + logTimeStamp(m_lostSince.time())
+    m_reconnection->stop();
+    AddStatusLog(u"[+] 再接続しました（"_s + logTimeStamp(m_reconnection->lostSince().time())
                  + u"から切断されていました）"_s);
 }
 
 void frmMain::cancelReconnection()
 {
-    if (!m_reconnecting)
+    if (!m_reconnection->isActive())
         return;
-    m_reconnecting = false;
-    m_reconnectTimer->stop();
-    m_loginDeadline->stop();
+    m_reconnection->stop();
     AddStatusLog(u"[i] 再接続を取りやめました"_s);
 }

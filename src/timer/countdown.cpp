@@ -121,7 +121,7 @@ void frmMain::FinishMeasurement(const QString &caption)
     StopTickTimer();
     cmdCount->setText(u"開始"_s);
     cmdCount->setEnabled(blnLoggedIn);
-    mnuDisconnect->setEnabled(blnLoggedIn || m_reconnecting);
+    mnuDisconnect->setEnabled(blnLoggedIn || isReconnecting());
     blnStartWar = false;
     if (measuringMinutes() != 0) {
         for (int i = 0; i < 3; ++i)

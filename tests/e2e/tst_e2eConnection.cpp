@@ -74,6 +74,31 @@ private slots:
         QVERIFY(form->txtSend->text().isEmpty());
     }
 
+    // Another member types what reads like a KICK of the program and like the server's PING:
+    // the program neither leaves nor answers (a NAMES sent would bring the list back).
+    void chatLinesThatLookLikeCommandsAreOnlyText()
+    {
+        QVERIFY(startServerAndObserver());
+        QVERIFY(logInProgram());
+        QVERIFY(observer->waitForLine("JOIN :" + channel.toLatin1()));
+        const QByteArray to = channel.toLatin1() + " :";
+        for (const QByteArray command : {"PRIVMSG ", "NOTICE "}) {
+            observer->send(command + to + "KICK " + channel.toLatin1() + " Timer :bye");
+            observer->send(command + to + "PING :" + IrcServer::name().toLatin1());
+        }
+        observer->send("PRIVMSG " + to + "last");
+        QTRY_VERIFY(form->serverLog().txtRec->logText().contains(u":last"_s));
+        // The server answers in order: once it has answered this, it would have answered any
+        // NAMES sent before.
+        basGeneral::SendLine(u"PING :sentinel"_s);
+        QTRY_VERIFY(form->serverLog().txtRec->logText().contains(u"PONG"_s));
+        QVERIFY(form->loggedIn());
+        // The one names list is the JOIN's.
+        QCOMPARE(form->serverLog().txtRec->logText().count(u" 366 Timer "_s), 1);
+        QVERIFY(statusEntries(*form).filter(u"追い出されました"_s).isEmpty());
+        QCOMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+    }
+
     void answersPingsAndStaysConnected()
     {
         server = std::make_unique<IrcServer>(2);

@@ -3,10 +3,13 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
+#include "linkProxy.h"
 #include "nameServer.h"
 #include "namespaceRerun.h"
+#include "platform/cp932.h"
 #include "platform/socketControl.h"
 #include "programSession.h"
+#include "terminationRecorder.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -161,6 +164,110 @@ private slots:
         QVERIFY(entries.filter(u"[-] 未接続のため送信できません: "_s).isEmpty());
         QVERIFY(session.boxes.boxes.isEmpty());
         QVERIFY(form.cmdCount->isEnabled());
+    }
+
+    // The link drops half a second into a countdown, and the reconnection's login takes three
+    // seconds: nothing reaches the server before the JOIN, every line the channel missed is in
+    // the status log, and the lines after the login arrive on time.
+    void announcementsDuringASlowLoginAreLoggedNotLost()
+    {
+        IrcServer server;
+        QVERIFY2(server.start(), qPrintable(server.failure()));
+        IrcObserver observer;
+        QVERIFY(observer.logIn(server.port(), "Observer"));
+        QVERIFY(observer.join(channel.toLatin1()));
+        LinkProxy proxy(server.port());
+        QVERIFY(proxy.listen());
+        MessageBoxResponder boxes;
+        frmMain form;
+        form.show();
+        connectThroughDialog(form, proxy.portText(), u"Timer"_s, channel);
+        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+        // The server holds back the lines of a client far ahead of its line budget, and those
+        // it still holds when the link is cut are lost on its side.
+        QTest::qWait(15000);
+
+        form.cboMinutes->setEditText(u"0"_s);
+        QElapsedTimer sinceClick;
+        sinceClick.start();
+        const qint64 clickMs = proxy.clock().elapsed();
+        form.cmdCount_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= 500, 1500);
+        proxy.setServerDelayMs(3000);
+        proxy.cutAll();
+        QTRY_VERIFY_WITH_TIMEOUT(form.isReconnecting(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+        qInfo().noquote() << u"logged in again %1 ms after the click"_s.arg(sinceClick.elapsed());
+        QTRY_VERIFY_WITH_TIMEOUT(!form.tmrCountTime->isActive(), 15000);
+
+        const QList<LinkProxy::SentLine> sent = proxy.sentLines();
+        const auto joinAgain = std::find_if(sent.cbegin(), sent.cend(), [](const auto &line) {
+            return line.connection == 1 && line.line.startsWith("JOIN ");
+        });
+        QVERIFY(joinAgain != sent.cend());
+        for (auto line = sent.cbegin(); line != joinAgain; ++line) {
+            const bool channelText
+                = line->line.startsWith("PRIVMSG") || line->line.startsWith("NOTICE");
+            QVERIFY2(line->connection == 0 || !channelText, line->line.constData());
+        }
+        // Each announcement left the program on time, or is in the status log as unsent.
+        const QStringList unsent
+            = statusEntries(form).filter(u"[-] 未接続のため送信できません: "_s);
+        QVERIFY2(unsent.size() >= 3, qPrintable(unsent.join(u'\n')));
+        QList<Announcement> reached;
+        for (const Announcement &announcement : countdownOnlyRun()) {
+            const QByteArray wire = announcement.command + ' ' + channel.toLatin1() + " :"
+                + platform::encodeCp932(announcement.text);
+            if (unsent.contains(u"[-] 未接続のため送信できません: "_s
+                                + QString::fromLatin1(wire.left(wire.indexOf(':') + 1))
+                                + announcement.text))
+                continue;
+            reached << announcement;
+            const auto line = std::find_if(sent.cbegin(), sent.cend(),
+                                           [&](const auto &line) { return line.line == wire; });
+            QVERIFY2(line != sent.cend(), qPrintable(announcement.text));
+            const qint64 lateMs = line->arrivedMs - clickMs - announcement.idealMs;
+            qInfo().noquote() << u"%1: %2 ms"_s.arg(announcement.text).arg(lateMs);
+            QVERIFY2(lateMs >= -20 && lateMs <= 500, qPrintable(announcement.text));
+        }
+        // The server's flood control may hold them back, but the channel gets them all.
+        QTRY_COMPARE_WITH_TIMEOUT(observer.saidBy("Timer").size(), reached.size(), 15000);
+        QCOMPARE(observer.saidBy("Timer").constLast().text, reached.constLast().text);
+        QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    // The server is gone in the middle of a countdown, and the user connects to it again by
+    // hand before it is back: the refusal is shown, and the program and the run go on.
+    void refusedConnectDuringARunLeavesTheRunGoing()
+    {
+        ChannelSession session;
+        const QString failure = session.start(channel);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        TerminationRecorder termination;
+        frmMain &form = session.form;
+        form.cboMinutes->setEditText(u"0"_s);
+        QElapsedTimer sinceClick;
+        sinceClick.start();
+        form.cmdCount_Click();
+        session.server.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(form.isReconnecting(), 5000);
+        QTimer::singleShot(0, &form, [&] {
+            connectThroughDialog(form, session.server.portText(), u"Timer"_s, channel);
+        });
+        form.mnuConnect->trigger();
+        QTRY_COMPARE(session.boxes.boxes.size(), 1);
+        QCOMPARE(session.boxes.boxes[0].prompt, u"接続が拒否されました"_s);
+        QVERIFY(
+            statusEntries(form).contains(u"[-] 127.0.0.1に接続できません: 接続が拒否されました"_s));
+        QVERIFY(form.mnuConnect->isEnabled());
+        QVERIFY(!form.isReconnecting());
+        QVERIFY(form.tmrCountTime->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!form.tmrCountTime->isActive(), 15000);
+        qInfo().noquote() << u"run ended %1 ms after the click"_s.arg(sinceClick.elapsed());
+        QVERIFY(sinceClick.elapsed() >= 11000 - 20);
+        QCOMPARE(statusEntries(form).filter(u"[-] 未接続のため送信できません: "_s).constLast(),
+                 u"[-] 未接続のため送信できません: PRIVMSG "_s + channel + u" :0＠"_s);
+        QVERIFY(termination.exitCodes.isEmpty());
     }
 
     void disconnectAndKickEndItForGood_data()

@@ -4,6 +4,7 @@
 
 #include "fuzzCheck.h"
 #include "irc/blockRecognition.h"
+#include "irc/receivedLines.h"
 #include "platform/cp932.h"
 
 #include <QByteArrayList>
@@ -37,6 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(block.contains(u" 433 "_s) || block.contains(u"Nickname is already in use"_s));
     if (isOwnPart(block, nick, channel))
         require(block.contains(u" PART "_s + channel));
+    // Cut anywhere, the lines come out whole and in order.
+    if (block.size() <= ReceivedLines::keptCharacters) {
+        ReceivedLines lines;
+        const qsizetype cut = block.size() / 2;
+        const QString joined = lines.take(block.left(cut)) + lines.take(block.mid(cut));
+        require(joined == block.left(block.lastIndexOf(u'\n') + 1));
+    }
+    (void)isNicknameUnavailable(block);
+    (void)banText(block);
     // Only that they neither crash nor read out of bounds.
     (void)isPingFor(block, server);
     (void)isKickOf(block, channel, nick);

@@ -1,4 +1,5 @@
 #include "irc/blockRecognition.h"
+#include "irc/receivedLines.h"
 
 #include <QTest>
 
@@ -69,6 +70,7 @@ private slots:
         QTest::newRow("welcome") << u":irc.test 001 Timer :Welcome"_s << false;
         QTest::newRow("no MOTD") << u":irc.test 422 Timer :MOTD File is missing"_s << true;
         QTest::newRow("no MOTD, other nick") << u":irc.test 422 Other :MOTD missing"_s << false;
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG Timer ::irc.test 376 Timer :x"_s << false;
     }
     void endOfMotdNeedsExactServerAndNick()
     {
@@ -91,12 +93,45 @@ private slots:
         QTest::newRow("no prefix") << u"433 Timer :x"_s << false;
         QTest::newRow("in a message") << u":a!b@c PRIVMSG #x :see 433 here"_s << false;
         QTest::newRow("nick named 433") << u":433!a@b JOIN #x"_s << false;
+        QTest::newRow("text in a message")
+            << u":a!b@c PRIVMSG Timer :Nickname is already in use"_s << false;
     }
     void nicknameInUseIsTheNumericOrItsText()
     {
         QFETCH(QString, block);
         QFETCH(bool, inUse);
         QCOMPARE(isNicknameInUse(block), inUse);
+    }
+
+    void nicknameHeldForAWhileIs437_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("unavailable");
+        QTest::newRow("numeric")
+            << u":irc.test 437 * Timer :Nick/channel is temporarily unavailable\r\n"_s << true;
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG Timer :x 437 y"_s << false;
+        QTest::newRow("in use") << u":irc.test 433 * Timer :Nickname is already in use."_s << false;
+    }
+    void nicknameHeldForAWhileIs437()
+    {
+        QFETCH(QString, block);
+        QFETCH(bool, unavailable);
+        QCOMPARE(isNicknameUnavailable(block), unavailable);
+    }
+
+    void banGivesTheServersText_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ban") << u"x\r\n:irc.test 465 Timer :You are banned (spam)\r\n"_s
+                             << u"You are banned (spam)"_s;
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG Timer :465 x\r\n"_s << QString();
+    }
+    void banGivesTheServersText()
+    {
+        QFETCH(QString, block);
+        QFETCH(QString, text);
+        QCOMPARE(banText(block).value_or(QString()), text);
     }
 
     void pingMustNameOurServer_data()
@@ -107,6 +142,9 @@ private slots:
         QTest::newRow("numeric token") << u"PING :12345\r\n"_s << false;
         QTest::newRow("without colon") << u"PING irc.test\r\n"_s << false;
         QTest::newRow("other case") << u"PING :IRC.TEST\r\n"_s << false;
+        QTest::newRow("with a source") << u":irc.test PING :irc.test\r\n"_s << true;
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG #chan :PING :irc.test\r\n"_s << false;
+        QTest::newRow("in a notice") << u":a!b@c NOTICE #chan :PING :irc.test\r\n"_s << false;
     }
     void pingMustNameOurServer()
     {
@@ -163,6 +201,7 @@ private slots:
         QTest::newRow("longer channel") << u":Timer!u@h PART #chan2 :bye"_s << false;
         QTest::newRow("other case") << u":Timer!u@h PART #Chan :bye"_s << false;
         QTest::newRow("not at line start") << u"x :Timer!u@h PART #chan :bye"_s << false;
+        QTest::newRow("in our own message") << u":Timer!u@h PRIVMSG #chan :x PART #chan"_s << false;
     }
     void ownPartIsOurSourceLeavingOurChannel()
     {
@@ -179,12 +218,48 @@ private slots:
         QTest::newRow("other nick") << u":op!u@h KICK #chan Other :go\r\n"_s << false;
         QTest::newRow("other case") << u":op!u@h KICK #Chan Timer :go\r\n"_s << false;
         QTest::newRow("no reason") << u":op!u@h KICK #chan Timer\r\n"_s << false;
+        QTest::newRow("in a message")
+            << u":a!b@c PRIVMSG #chan :KICK #chan Timer :bye\r\n"_s << false;
+        QTest::newRow("in a notice")
+            << u":a!b@c NOTICE #chan :KICK #chan Timer :bye\r\n"_s << false;
     }
     void kickMustNameUsWithAReason()
     {
         QFETCH(QString, block);
         QFETCH(bool, matches);
         QCOMPARE(isKickOf(block, u"#chan"_s, u"Timer"_s), matches);
+    }
+
+    void linesCutBetweenReadsAreWhole_data()
+    {
+        QTest::addColumn<QStringList>("reads");
+        QTest::addColumn<QStringList>("blocks");
+        const QString overlong(ReceivedLines::keptCharacters + 1, u'x');
+        QTest::newRow("whole lines") << QStringList {u"a\r\nb\r\n"_s, u"c\r\n"_s}
+                                     << QStringList {u"a\r\nb\r\n"_s, u"c\r\n"_s};
+        QTest::newRow("cut in a token") << QStringList {u"x\r\nPING :4127"_s, u"714687\r\n"_s}
+                                        << QStringList {u"x\r\n"_s, u"PING :4127714687\r\n"_s};
+        QTest::newRow("cut between CR and LF") << QStringList {u"a\r"_s, u"\nb"_s, u"\r\n"_s}
+                                               << QStringList {QString(), u"a\r\n"_s, u"b\r\n"_s};
+        QTest::newRow("a line over three reads")
+            << QStringList {u":irc"_s, u".test 376"_s, u" Timer :End\r\n"_s}
+            << QStringList {QString(), QString(), u":irc.test 376 Timer :End\r\n"_s};
+        QTest::newRow("an endless line is skipped")
+            << QStringList {u"PING :1\r\n"_s + overlong, u"xx\r\nPING :2\r\n"_s}
+            << QStringList {u"PING :1\r\n"_s, u"PING :2\r\n"_s};
+        QTest::newRow("skipped across reads")
+            << QStringList {overlong, u"PING :x"_s, u"\r\nPING :y\r\n"_s}
+            << QStringList {QString(), QString(), u"PING :y\r\n"_s};
+    }
+    void linesCutBetweenReadsAreWhole()
+    {
+        QFETCH(QStringList, reads);
+        QFETCH(QStringList, blocks);
+        ReceivedLines lines;
+        QStringList taken;
+        for (const QString &read : reads)
+            taken << lines.take(read);
+        QCOMPARE(taken, blocks);
     }
 };
 

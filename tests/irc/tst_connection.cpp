@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -206,6 +207,12 @@ private slots:
             << true << QByteArray(":irc.test PING :x1\r\n") << QList<QByteArray> {"PONG :x1"};
         QTest::newRow("inside a message")
             << true << QByteArray(":a!b@c PRIVMSG #chan :PING :123\r\n") << QList<QByteArray> {};
+        QTest::newRow("our server inside a message")
+            << true << QByteArray(":a!b@c PRIVMSG #chan :PING :irc.test\r\n")
+            << QList<QByteArray> {};
+        QTest::newRow("our server inside a notice")
+            << true << QByteArray(":a!b@c NOTICE #chan :PING :irc.test\r\n")
+            << QList<QByteArray> {};
         QTest::newRow("before login")
             << false << QByteArray("PING :irc.test\r\n") << QList<QByteArray> {"PONG :irc.test"};
         QTest::newRow("cookie before login, no colon")
@@ -223,6 +230,66 @@ private slots:
         if (logInFirst)
             QVERIFY(session->logIn());
         QCOMPARE(session->answerTo(block), answer);
+    }
+
+    void linesCutBetweenReadsAreRecognisedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("cutAt");
+        QTest::addColumn<QList<QByteArray>>("answer");
+        const QList<QByteArray> login {"JOIN #chan", "MODE #chan +sn"};
+        const QByteArray welcomeWithoutMotd
+            = ":irc.other 001 Timer :Hi\r\n:irc.other 422 Timer :No MOTD\r\n";
+        const QByteArray endOfMotd = ServerSession::greeting + ServerSession::endOfMotd;
+        // cutAt 0: one byte a read.
+        for (int cutAt : {-1, 0}) {
+            const char *how = cutAt ? "cut" : "byte by byte";
+            QTest::addRow("PING token, %s", how)
+                << QByteArray("PING :4127714687\r\n") << (cutAt ? 10 : 0)
+                << QList<QByteArray> {"PONG :4127714687"};
+            QTest::addRow("001 and 422, %s", how)
+                << welcomeWithoutMotd << (cutAt ? 12 : 0) << login;
+            QTest::addRow("422 cut, %s", how) << welcomeWithoutMotd << (cutAt ? 40 : 0) << login;
+            QTest::addRow("376, %s", how)
+                << endOfMotd << (cutAt ? int(ServerSession::greeting.size()) + 11 : 0) << login;
+        }
+    }
+    void linesCutBetweenReadsAreRecognisedWhole()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, cutAt);
+        QFETCH(QList<QByteArray>, answer);
+        QVERIFY(session->connect());
+        QList<QByteArray> reads {bytes.left(cutAt), bytes.mid(cutAt)};
+        if (cutAt == 0) {
+            reads.clear();
+            for (char byte : bytes)
+                reads << QByteArray(1, byte);
+        }
+        QCOMPARE(session->answerTo(reads), answer);
+    }
+
+    void channelTextBeforeTheJoinIsLoggedAsUnsent()
+    {
+        QVERIFY(session->connect());
+        basGeneral::SendNotice(u"計測時間1分 カウント開始"_s);
+        basGeneral::SendPrivmsg(u"10＠"_s);
+        const QStringList log = statusEntries(*form);
+        QCOMPARE(log.mid(log.size() - 2),
+                 (QStringList {
+                     u"[-] 未接続のため送信できません: NOTICE #chan :計測時間1分 カウント開始"_s,
+                     u"[-] 未接続のため送信できません: PRIVMSG #chan :10＠"_s}));
+        QCOMPARE(session->answerTo(ServerSession::greeting + ServerSession::endOfMotd),
+                 (QList<QByteArray> {"JOIN #chan", "MODE #chan +sn"}));
+    }
+
+    void loginLinesWaitWithoutHoldingUpTheWindow()
+    {
+        QStringList logWhenConnectReturned;
+        connect(form->Ws, &SocketControl::ConnectEvent, this,
+                [&] { logWhenConnectReturned = statusEntries(*form); });
+        QVERIFY(session->connect());
+        QVERIFY(logWhenConnectReturned.constLast().endsWith(u"に接続しました"_s));
     }
 
     void serverErrorLineIsLogged_data()
@@ -257,6 +324,10 @@ private slots:
             << QByteArray(":op!u@h KICK #CHAN Timer :bye\r\n") << false << false;
         QTest::newRow("kick without reason")
             << QByteArray(":op!u@h KICK #chan Timer\r\n") << false << false;
+        QTest::newRow("kick inside a message")
+            << QByteArray(":a!b@c PRIVMSG #chan :KICK #chan Timer :bye\r\n") << false << false;
+        QTest::newRow("kick inside a notice")
+            << QByteArray(":a!b@c NOTICE #chan :KICK #chan Timer :bye\r\n") << false << false;
         QTest::newRow("own part") << QByteArray(":Timer!~tmr103@h PART #chan :bye\r\n") << true
                                   << false;
         QTest::newRow("part of another")
@@ -344,15 +415,31 @@ private slots:
         QVERIFY(termination.exitCodes.isEmpty());
     }
 
-    void otherSocketErrorsEndTheProgram()
+    void otherSocketErrorsEndTheProgramUnlessARunIsGoing_data()
     {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("idle") << false;
+        QTest::newRow("during a run") << true;
+    }
+    void otherSocketErrorsEndTheProgramUnlessARunIsGoing()
+    {
+        QFETCH(bool, running);
+        if (running)
+            form->cmdCount_Click();
+        form->mnuConnect->setEnabled(false);
         form->strServer = u"127.0.0.1"_s;
         form->Ws->Connect(form->strServer, u"1"_s);
-        QTRY_COMPARE(termination.exitCodes.size(), 1);
-        QCOMPARE(boxes.boxes.size(), 1);
+        QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].prompt, u"接続が拒否されました"_s);
         QCOMPARE(boxes.boxes[0].style, MB_ICONERROR);
         QCOMPARE(boxes.boxes[0].title, u"kestrion"_s);
+        QCOMPARE(termination.exitCodes.size(), running ? 0 : 1);
+        if (running) {
+            QVERIFY(statusEntries(*form).contains(
+                u"[-] 127.0.0.1に接続できません: 接続が拒否されました"_s));
+            QVERIFY(form->tmrCountTime->isActive());
+            QVERIFY(form->mnuConnect->isEnabled());
+        }
     }
 
 private:

@@ -20,6 +20,7 @@ private slots:
     {
         connected = std::make_unique<ServerSession>();
         QVERIFY(connected->connect());
+        QVERIFY(connected->logIn());
         connected->form->strChannel = u"#x"_s;
         sentBefore = connected->server->received().size();
     }

@@ -158,22 +158,55 @@ private slots:
         QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（4回目）"_s));
     }
 
+    void aNicknameStillHeldGetsUnderscores_data()
+    {
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("in use") << QByteArray("433 * %1 :Nickname is already in use.");
+        QTest::newRow("held after a netsplit")
+            << QByteArray("437 * %1 :Nick/channel is temporarily unavailable");
+    }
     void aNicknameStillHeldGetsUnderscores()
     {
+        QFETCH(QByteArray, refusal);
+        const auto refuse = [&](const char *nick) {
+            server->send(":irc.test " + QByteArray(refusal).replace("%1", nick) + "\r\n");
+        };
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
         server->closeClient();
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
-        server->send(":irc.test 433 * Timer :Nickname is already in use.\r\n");
+        refuse("Timer");
         QVERIFY(server->waitForReceived("NICK Timer_\r\n"));
-        server->send(":irc.test 433 * Timer_ :Nickname is already in use.\r\n");
+        refuse("Timer_");
         QVERIFY(server->waitForReceived("NICK Timer__\r\n"));
         server->send(ServerSession::greeting + ":irc.test 376 Timer__ :End of MOTD\r\n");
         QTRY_VERIFY(form->loggedIn());
         QCOMPARE(form->strNick, u"Timer__"_s);
         QVERIFY(statusEntries(*form).contains(u"[+] ニックネームをTimer__にして試します"_s));
         QVERIFY(!form->isConnectDialogLoaded());
+
+        // The next loss starts again from the user's own nickname.
+        server->closeClient();
+        QTRY_COMPARE(server->clientsAccepted(), 3);
+        QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
+        QCOMPARE(server->receivedLines().constFirst(), QByteArray("NICK Timer"));
+    }
+
+    void aBanEndsTheReconnection()
+    {
+        QVERIFY(session->connect());
+        QVERIFY(session->logIn());
+        server->closeClient();
+        QTRY_COMPARE(server->clientsAccepted(), 2);
+        QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
+        server->send(":irc.test 465 Timer :You are banned from this server (flooding)\r\n");
+        QTRY_VERIFY(!form->isReconnecting());
+        server->closeClient();
+        QTRY_COMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
+        QVERIFY(statusEntries(*form).contains(u"[x] You are banned from this server (flooding)"_s));
+        QTest::qWait(20 * secondMs);
+        QCOMPARE(server->clientsAccepted(), 2);
     }
 
     void anAttemptThatNeverLogsInIsGivenUp()

@@ -69,9 +69,29 @@ bool ServerSession::sendHandled(const QByteArray &block)
 
 QList<QByteArray> ServerSession::answerTo(const QByteArray &block)
 {
-    static const QByteArray sentinel = "TEST end of answer";
     if (!sendHandled(block))
         return {"(the block was never handled)"};
+    return answerSinceMark();
+}
+
+QList<QByteArray> ServerSession::answerTo(const QList<QByteArray> &reads)
+{
+    // Each read adds its time and its bytes to the server log.
+    const auto logSize = [this] {
+        return form->serverLog().isLoaded() ? form->serverLog().txtRec->logText().size() : 0;
+    };
+    for (const QByteArray &read : reads) {
+        const qsizetype before = logSize();
+        server->send(read);
+        if (!QTest::qWaitFor([&] { return logSize() > before; }))
+            return {"(a read was never handled)"};
+    }
+    return answerSinceMark();
+}
+
+QList<QByteArray> ServerSession::answerSinceMark()
+{
+    static const QByteArray sentinel = "TEST end of answer";
     // Lines arrive in the order they were sent, so the answer is in once a later line is.
     if (form->Ws->SendData(QString::fromLatin1(sentinel + "\r\n"))) {
         if (!server->waitForReceived(sentinel + "\r\n"))

@@ -30,10 +30,14 @@ public:
     // The lines the program sent since the mark in answer to the block: a check that nothing
     // was sent can then not pass before the block was handled or the answer arrived.
     QList<QByteArray> answerTo(const QByteArray &block);
+    // The same for bytes that arrive in several reads, each handled before the next is sent.
+    QList<QByteArray> answerTo(const QList<QByteArray> &reads);
 
     std::unique_ptr<frmMain> form;
     std::unique_ptr<LoopbackServer> server;
 
 private:
+    QList<QByteArray> answerSinceMark();
+
     qsizetype m_mark = 0;
 };
