@@ -73,20 +73,30 @@ bool holdsNumeric(const QString &block, QStringView numeric)
                        [&](QStringView line) { return isNumericLine(line, numeric); });
 }
 
+// The server's first line with the numeric 020. After the welcome other users can already
+// write to us, and their words name no server.
+std::optional<QStringView> line020(const QString &block)
+{
+    for (QStringView line : linesOf(block)) {
+        if (!isFromAUser(line) && line.contains(numeric020))
+            return line;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool holds020(const QString &block)
 {
-    return block.contains(numeric020);
+    return line020(block).has_value();
 }
 
 std::optional<QString> serverNameFrom020(const QString &block)
 {
-    const qsizetype at = block.indexOf(numeric020);
-    if (at < 0)
+    const std::optional<QStringView> line = line020(block);
+    if (!line)
         return std::nullopt;
-    const qsizetype lineStart = block.lastIndexOf(u'\n', at) + 1;
-    QStringView prefix = QStringView(block).mid(lineStart, at - lineStart);
+    QStringView prefix = line->left(line->indexOf(numeric020));
     if (prefix.startsWith(u':'))
         prefix = prefix.mid(1);
     if (prefix.isEmpty())

@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("colon alone") << u": 020 * :x"_s << QString();
         QTest::newRow("no 020") << u":irc.e 001 Timer :Welcome"_s << QString();
         QTest::newRow("020 for a nick") << u":irc.f 020 Timer :x"_s << QString();
+        QTest::newRow("in a message") << u":a!b@c PRIVMSG Timer ::irc.g 020 * :x"_s << QString();
     }
     void serverNameComesFromThe020Line()
     {
