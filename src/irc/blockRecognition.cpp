@@ -62,8 +62,7 @@ bool isNumericLine(QStringView line, QStringView numeric)
         return false;
     const qsizetype blank = line.indexOf(u' ');
     const QStringView rest = line.mid(blank + 1);
-    return blank > 1 && rest.startsWith(numeric)
-        && (rest.size() == numeric.size() || rest.at(numeric.size()) == u' ');
+    return blank > 1 && rest.startsWith(numeric) && rest.mid(numeric.size()).startsWith(u' ');
 }
 
 bool holdsNumeric(const QString &block, QStringView numeric)
