@@ -3,6 +3,10 @@
 # root).
 #   scripts/need-packages.sh PACKAGE...
 set -euo pipefail
+# The Windows part's Qt is built beside the rest and installs what it needs meanwhile: one
+# installer at a time, and each looks at what is installed only once it has its turn.
+exec 9< "$0"
+flock 9
 missing=()
 for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed' \
