@@ -19,16 +19,19 @@ cmake --build "$build"
 version=$(sed -n 's/^project(kestrion VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 folder=$build/kestrion
 rm -rf "$folder"
-mkdir -p "$folder/platforms" "$folder/styles"
+mkdir -p "$folder/platforms" "$folder/styles" "$folder/tls"
 cp "$build/kestrion.exe" "$folder/"
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
+# TLS through Windows' own Schannel and certificate store.
+cp "$qt/plugins/tls/qschannelbackend.dll" "$folder/tls/"
 
 # Exactly the DLLs that the program and its plugins load, found by following their imports;
 # the system's own DLLs are not in these folders and stay out.
 gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 search=("$qt/bin" "$gcc_runtime" /usr/x86_64-w64-mingw32/lib)
-pending=("$folder/kestrion.exe" "$folder/platforms/qwindows.dll" "$folder/styles/qwindowsvistastyle.dll")
+pending=("$folder/kestrion.exe" "$folder/platforms/qwindows.dll" "$folder/styles/qwindowsvistastyle.dll"
+    "$folder/tls/qschannelbackend.dll")
 while [ ${#pending[@]} -gt 0 ]; do
     file=${pending[0]}
     pending=("${pending[@]:1}")

@@ -25,6 +25,8 @@ QString logTimeStamp(const QTime &time);
 
 // IRC output and chat input
 void SendLine(const QString &line);
+// PASS with the server password, which no log may show.
+void SendPassword(const QString &password);
 void JoinChannel();
 void SendPrivmsg(const QString &text);
 void SendNotice(const QString &text);

@@ -64,6 +64,7 @@ frmMain::frmMain(QWidget *parent)
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
     connect(Ws, &SocketControl::CloseEvent, this, &frmMain::Ws_Close);
     connect(Ws, &SocketControl::Error, this, &frmMain::Ws_Error);
+    connect(Ws, &SocketControl::CertificateUnverified, this, &frmMain::Ws_CertificateUnverified);
     m_loginPause->setSingleShot(true);
     m_loginPause->setTimerType(Qt::PreciseTimer);
     m_loginPause->setInterval(250);

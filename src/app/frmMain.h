@@ -3,8 +3,10 @@
 #include "irc/receivedLines.h"
 #include "platform/instanceLock.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSslError>
 #include <memory>
 
 class LogView;
@@ -82,6 +84,11 @@ public:
     void Ws_DataArrival(qint64 bytesTotal);
     void Ws_Close();
     void Ws_Error(qint16 Number, const QString &Description);
+    void Ws_CertificateUnverified(const QList<QSslError> &errors);
+    // The server password, sent first on every connection when not empty; kept for the life
+    // of the process, stored nowhere, shown nowhere.
+    void setServerPassword(const QString &password) { m_serverPassword = password; }
+    const QString &serverPassword() const { return m_serverPassword; }
     void txtSend_KeyPress(qint16 &KeyAscii);
     void txtSend_GotFocus();
 
@@ -140,6 +147,12 @@ private:
     // The pause between the connection opening and the login lines.
     QTimer *m_loginPause;
     ReceivedLines m_receivedLines;
+    QString m_serverPassword;
+    // Certificates the user chose to trust, by host and port, until the program ends.
+    QHash<QString, QByteArray> m_trustedCertificates;
+    // Why this connection's certificate was not accepted, for the line that reports it.
+    QString m_certificateProblem;
+    bool m_certificateRefusedByUser = false;
     Reconnection *m_reconnection;
 
     platform::InstanceLock m_instanceLock;

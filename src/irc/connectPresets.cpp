@@ -28,12 +28,22 @@ QStringList ports()
     QStringList list;
     for (int port = 6660; port <= 6669; ++port)
         list << QString::number(port);
-    return list;
+    return list << defaultTlsPort();
 }
 
 QString defaultPort()
 {
     return u"6664"_s;
+}
+
+QString defaultTlsPort()
+{
+    return u"6697"_s;
+}
+
+bool isPlainTextPreset(const QString &port)
+{
+    return port != defaultTlsPort() && ports().contains(port);
 }
 
 QStringList channels()
@@ -82,8 +92,9 @@ void FillServerList()
 
 void FillPortList()
 {
+    const QString last = mainForm().strPort;
     fill(mainForm().connectDialog().cboPort, connectPresets::ports(),
-         connectPresets::defaultPort());
+         last.isEmpty() ? connectPresets::defaultPort() : last);
 }
 
 void FillChannelList()

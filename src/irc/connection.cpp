@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "app/version.h"
 #include "blockRecognition.h"
+#include "certificateQuestion.h"
 #include "frmConnect.h"
 #include "platform/messageBox.h"
 #include "platform/processControl.h"
@@ -14,6 +15,7 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSslCertificate>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -41,6 +43,8 @@ void frmMain::mnuDisconnect_Click()
 void frmMain::Ws_Connect()
 {
     AddStatusLog(u"[+] "_s + strServer + u"に接続しました"_s);
+    if (Ws->tls())
+        AddStatusLog(u"[+] "_s + Ws->tlsVersionName() + u"で暗号化しました"_s);
     m_connectHost = strServer;
     m_serverNamed = false;
     m_closeAskedFor = false;
@@ -55,6 +59,8 @@ void frmMain::sendLoginLines()
     if (Ws->State() != SocketControl::sckConnected)
         return;
     AddStatusLog(u"[+] ログイン情報を送信"_s);
+    if (!m_serverPassword.isEmpty())
+        SendPassword(m_serverPassword);
     SendLine(u"NICK "_s + strNick);
     // Whatever arrived meanwhile is handled now, before the user line: a numeric 020 among it
     // gives the user line the server's own name.
@@ -193,12 +199,46 @@ void frmMain::Ws_Close()
         startReconnecting();
 }
 
+void frmMain::Ws_CertificateUnverified(const QList<QSslError> &errors)
+{
+    const QSslCertificate certificate = Ws->peerCertificate();
+    const QByteArray digest = certificate.digest(QCryptographicHash::Sha256);
+    const QString serverKey = strServer + u":"_s + strPort;
+    m_certificateProblem = certificateQuestion::problems(errors).join(u"、"_s);
+    m_certificateRefusedByUser = false;
+    if (!digest.isEmpty() && m_trustedCertificates.value(serverKey) == digest) {
+        Ws->acceptUnverifiedCertificate();
+        return;
+    }
+    // Nobody may be at the desk to answer: an attempt of the program's own only fails.
+    if (isReconnecting())
+        return;
+    const QString question = certificateQuestion::text(strServer, strPort, certificate, errors);
+    if (messageBox(question, MB_WARY_QUESTION) != IDYES) {
+        m_certificateRefusedByUser = true;
+        return;
+    }
+    m_trustedCertificates.insert(serverKey, digest);
+    Ws->acceptUnverifiedCertificate();
+}
+
 void frmMain::Ws_Error(qint16 Number, const QString &Description)
 {
     Ws->Close();
+    const QString reason = Number == SocketControl::sckCertificateRefused
+        ? u"サーバの証明書を確認できませんでした（"_s + m_certificateProblem + u"）"_s
+        : Description;
     // An attempt of its own that fails is only tried again: the user may be far from the desk.
     if (isReconnecting()) {
-        reconnectionFailed(Description);
+        reconnectionFailed(reason);
+        return;
+    }
+    // TLS failures leave the program running, connected or not: only the box differs.
+    if (Number == SocketControl::sckCertificateRefused || Number == SocketControl::sckTlsFailed) {
+        AddStatusLog(u"[-] "_s + strServer + u"に接続できません: "_s + reason);
+        if (!m_certificateRefusedByUser)
+            messageBox(reason, MB_ICONERROR, u"IRCサーバに接続できません"_s);
+        SetMenusOffline();
         return;
     }
     if (Number == SocketControl::sckHostNotFound) {

@@ -8,8 +8,10 @@
 #include "platform/windowHelpers.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,14 +64,15 @@ frmConnect::frmConnect()
     setWindowIcon(programIcon());
     setFont(japaneseFont(9));
     setModal(true);
-    setFixedSize(twipsToPixels(4410), twipsToPixels(1920));
+    setFixedSize(twipsToPixels(4410), twipsToPixels(2280));
     // The window's own top-left corner, frame included, at the screen's.
     move(0, 0);
 
     lblServer = makeLabel(u"接続サーバ"_s, this, 120, 160, 1335, 255);
     cboServer = makeCombo(true, this, 1080, 120, 1815, 300);
     lblPort = makeLabel(u"ポート"_s, this, 3000, 165, 495, 255);
-    cboPort = makeCombo(false, this, 3480, 120, 855, 300);
+    cboPort = makeCombo(true, this, 3480, 120, 855, 300);
+    cboPort->lineEdit()->setValidator(new QIntValidator(1, 65535, cboPort));
     lblNick = makeLabel(u"ニックネーム"_s, this, 120, 525, 1335, 255);
     txtNick = new QLineEdit(connectPresets::initialNick(), this);
     placeInTwips(txtNick, 1200, 480, 975, 270);
@@ -80,14 +83,21 @@ frmConnect::frmConnect()
     cboEncoding->addItem(u"CP932 (Shift_JIS)"_s, int(WireEncoding::Cp932));
     cboEncoding->addItem(u"ISO-2022-JP (JIS)"_s, int(WireEncoding::Iso2022Jp));
     cboEncoding->addItem(u"UTF-8"_s, int(WireEncoding::Utf8));
-    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1440);
-    cmdConnect = makeButton(u"接続"_s, this, 2640, 1440);
+    chkTls = new QCheckBox(u"TLSを使う"_s, this);
+    placeInTwips(chkTls, 3000, 870, 1335, 255);
+    lblPassword = makeLabel(u"パスワード"_s, this, 120, 1245, 1335, 255);
+    txtPassword = new QLineEdit(this);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    placeInTwips(txtPassword, 1200, 1200, 1695, 270);
+    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1800);
+    cmdConnect = makeButton(u"接続"_s, this, 2640, 1800);
 
     const std::pair<QWidget *, const char16_t *> names[] = {
         {lblServer, u"lblServer"},     {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
         {cboPort, u"cboPort"},         {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
         {lblChannel, u"lblChannel"},   {cboChannel, u"cboChannel"}, {lblEncoding, u"lblEncoding"},
-        {cboEncoding, u"cboEncoding"}, {cmdCancel, u"cmdCancel"},   {cmdConnect, u"cmdConnect"}};
+        {cboEncoding, u"cboEncoding"}, {chkTls, u"chkTls"},         {lblPassword, u"lblPassword"},
+        {txtPassword, u"txtPassword"}, {cmdCancel, u"cmdCancel"},   {cmdConnect, u"cmdConnect"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QString::fromUtf16(name));
 
@@ -97,6 +107,7 @@ frmConnect::frmConnect()
     nameBox(lblNick, txtNick);
     nameBox(lblChannel, cboChannel, u"チャンネル"_s);
     nameBox(lblEncoding, cboEncoding);
+    nameBox(lblPassword, txtPassword);
 
     setTabOrder(cmdConnect, cmdCancel);
     setTabOrder(cmdCancel, txtNick);
@@ -104,10 +115,13 @@ frmConnect::frmConnect()
     setTabOrder(cboServer, cboPort);
     setTabOrder(cboPort, cboChannel);
     setTabOrder(cboChannel, cboEncoding);
+    setTabOrder(cboEncoding, chkTls);
+    setTabOrder(chkTls, txtPassword);
 
     for (QWidget *box : {static_cast<QWidget *>(cboServer), static_cast<QWidget *>(txtNick),
-                         static_cast<QWidget *>(cboChannel)})
+                         static_cast<QWidget *>(cboChannel), static_cast<QWidget *>(cboPort)})
         box->installEventFilter(this);
+    connect(chkTls, &QCheckBox::clicked, this, &frmConnect::chkTls_Click);
     connect(cmdConnect, &QPushButton::clicked, this, &frmConnect::cmdConnect_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConnect::cmdCancel_Click);
 }
@@ -117,8 +131,11 @@ void frmConnect::Form_Load()
     FillServerList();
     FillPortList();
     FillChannelList();
-    // The encoding is the one setting kept from one opening to the next, for this run only.
-    cboEncoding->setCurrentIndex(cboEncoding->findData(int(mainForm().Ws->encoding())));
+    // The settings of the last connect, kept for this run only.
+    const frmMain &main = mainForm();
+    cboEncoding->setCurrentIndex(cboEncoding->findData(int(main.Ws->encoding())));
+    chkTls->setChecked(main.Ws->tls());
+    txtPassword->setText(main.serverPassword());
 }
 
 void frmConnect::showEvent(QShowEvent *event)
@@ -145,6 +162,22 @@ void frmConnect::cboChannel_LostFocus()
         cboChannel->setEditText(connectPresets::defaultChannel());
 }
 
+void frmConnect::cboPort_LostFocus()
+{
+    if (!cboPort->lineEdit()->hasAcceptableInput())
+        cboPort->setEditText(chkTls->isChecked() ? connectPresets::defaultTlsPort()
+                                                 : connectPresets::defaultPort());
+}
+
+void frmConnect::chkTls_Click()
+{
+    const QString port = cboPort->currentText();
+    if (chkTls->isChecked() && connectPresets::isPlainTextPreset(port))
+        cboPort->setEditText(connectPresets::defaultTlsPort());
+    else if (!chkTls->isChecked() && port == connectPresets::defaultTlsPort())
+        cboPort->setEditText(connectPresets::defaultPort());
+}
+
 void frmConnect::cmdConnect_Click()
 {
     frmMain &main = mainForm();
@@ -156,6 +189,8 @@ void frmConnect::cmdConnect_Click()
     main.strPort = cboPort->currentText();
     AddStatusLog(u"[+] "_s + main.strServer + u"に接続を試みます"_s);
     main.Ws->setEncoding(WireEncoding(cboEncoding->currentData().toInt()));
+    main.Ws->setTls(chkTls->isChecked());
+    main.setServerPassword(txtPassword->text());
     main.Ws->Connect(main.strServer, main.strPort);
     Unload();
     main.mnuConnect->setEnabled(false);
@@ -211,6 +246,8 @@ bool frmConnect::eventFilter(QObject *watched, QEvent *event)
             txtNick_LostFocus();
         else if (watched == cboChannel)
             cboChannel_LostFocus();
+        else if (watched == cboPort)
+            cboPort_LostFocus();
     }
     return QDialog::eventFilter(watched, event);
 }

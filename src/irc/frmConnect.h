@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -9,7 +10,8 @@ class QPushButton;
 
 // Where the user picks host, port, nickname and channel for the next connection. Each closing
 // unloads it, so the next opening starts from the presets again; only a nickname suggestion
-// written while it is held hidden survives until it is shown.
+// written while it is held hidden survives until it is shown, and the encoding, port, TLS and
+// password of the last connect are shown again.
 class frmConnect : public QDialog
 {
     Q_OBJECT
@@ -26,6 +28,9 @@ public:
     QComboBox *cboChannel;
     QLabel *lblEncoding;
     QComboBox *cboEncoding;
+    QCheckBox *chkTls;
+    QLabel *lblPassword;
+    QLineEdit *txtPassword;
     QPushButton *cmdCancel;
     QPushButton *cmdConnect;
 
@@ -33,6 +38,8 @@ public:
     void cboServer_LostFocus();
     void txtNick_LostFocus();
     void cboChannel_LostFocus();
+    void cboPort_LostFocus();
+    void chkTls_Click();
     void cmdConnect_Click();
     void cmdCancel_Click();
     void Unload();

@@ -53,6 +53,17 @@ void SendLine(const QString &line)
         logUnsent(safeLine);
 }
 
+void SendPassword(const QString &password)
+{
+    // A password with a blank, or one that begins with a colon, only arrives whole as the
+    // line's trailing parameter.
+    const QString safePassword = withoutLineBreaks(password);
+    const bool trailing = safePassword.contains(u' ') || safePassword.startsWith(u':');
+    if (!mainForm().Ws->SendData(u"PASS "_s + (trailing ? u":"_s : QString()) + safePassword
+                                 + u"\r\n"_s))
+        logUnsent(u"PASS"_s);
+}
+
 void JoinChannel()
 {
     SendLine(u"JOIN "_s + mainForm().strChannel);

@@ -1,6 +1,6 @@
 #include "socketControl.h"
 
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>

@@ -1,6 +1,6 @@
 #include "socketControl.h"
 
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <winsock2.h>
 
 #include <mstcpip.h>

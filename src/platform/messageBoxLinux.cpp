@@ -30,14 +30,31 @@ int showSystemMessageBox(const MessageBoxRequest &request)
     box.setText(request.prompt);
     box.setWindowTitle(request.title);
     box.setIcon(iconFor(request.style));
-    if (request.style & MB_OKCANCEL) {
+    const bool second = request.style & MB_DEFBUTTON2;
+    switch (request.style & 0xF) {
+    case MB_OKCANCEL:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(request.style & MB_DEFBUTTON2 ? QMessageBox::Cancel : QMessageBox::Ok);
+        box.setDefaultButton(second ? QMessageBox::Cancel : QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Cancel);
-    } else {
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    default:
         box.setStandardButtons(QMessageBox::Ok);
     }
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return IDCANCEL;
+    }
 }
 
 } // namespace platform

@@ -16,7 +16,10 @@ int showSystemMessageBox(const MessageBoxRequest &request)
     const UINT style = UINT(request.style) | (owner ? 0 : MB_TASKMODAL);
     const int answer = MessageBoxW(owner, reinterpret_cast<const wchar_t *>(request.prompt.utf16()),
                                    reinterpret_cast<const wchar_t *>(request.title.utf16()), style);
-    return answer == IDOK ? IDOK : IDCANCEL;
+    // Esc or the close box on a Yes/No box counts as the cautious No.
+    if (answer == IDYES || answer == IDNO || answer == IDOK)
+        return answer;
+    return (request.style & 0xF) == MB_YESNO ? IDNO : IDCANCEL;
 }
 
 } // namespace platform

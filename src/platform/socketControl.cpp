@@ -1,7 +1,7 @@
 #include "socketControl.h"
 
 #include <QHostInfo>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
 
@@ -29,6 +29,10 @@ ErrorReport reportFor(QAbstractSocket::SocketError error, const QString &detail)
         if (detail.contains(u"timed out"_s, Qt::CaseInsensitive))
             return {SocketControl::sckTimedOut, u"接続がタイムアウトしました"_s};
         return {SocketControl::sckHostUnreachable, u"ホストに到達できません"_s};
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return {SocketControl::sckTlsFailed, u"TLSで接続できませんでした (%1)"_s.arg(detail)};
     default:
         return {SocketControl::sckConnectAborted, u"接続が中断されました (%1)"_s.arg(detail)};
     }
@@ -38,13 +42,18 @@ ErrorReport reportFor(QAbstractSocket::SocketError error, const QString &detail)
 
 SocketControl::SocketControl(QObject *parent)
     : QObject(parent)
-    , m_socket(new QTcpSocket(this))
+    , m_socket(new QSslSocket(this))
+    , m_handshakeDeadline(new QTimer(this))
 {
     // One read, and so one received block, is at most this long: a server that sends without
     // pause costs bounded work and memory per event, and the tick and the user's clicks get
     // their turn in between.
     m_socket->setReadBufferSize(readChunkBytes);
-    connect(m_socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
+    connect(m_socket, &QSslSocket::connected, this, &SocketControl::onConnected);
+    connect(m_socket, &QSslSocket::encrypted, this, &SocketControl::onEncrypted);
+    connect(m_socket, &QSslSocket::sslErrors, this, &SocketControl::onSslErrors);
+    m_handshakeDeadline->setSingleShot(true);
+    connect(m_handshakeDeadline, &QTimer::timeout, this, &SocketControl::onHandshakeOverdue);
     connect(m_socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &SocketControl::onErrorOccurred);
     connect(m_socket, &QTcpSocket::readyRead, this, [this] {
@@ -74,14 +83,33 @@ void SocketControl::Connect(const QString &host, const QString &port)
         raiseErrorLater(sckConnectAborted, u"ポート番号が正しくありません: %1"_s.arg(port));
         return;
     }
-    m_socket->connectToHost(trimmedHost, quint16(portNumber));
+    if (!m_tls) {
+        m_socket->connectToHost(trimmedHost, quint16(portNumber));
+        return;
+    }
+    if (!QSslSocket::supportsSsl()) {
+        raiseErrorLater(sckTlsFailed, u"TLSのライブラリを読み込めません"_s);
+        return;
+    }
+    // The name the user typed is the one the certificate must bear, and the one the server is
+    // told (SNI), whatever the address it resolves to.
+    m_socket->setPeerVerifyName(trimmedHost);
+    m_socket->connectToHostEncrypted(trimmedHost, quint16(portNumber));
 }
 
 void SocketControl::Close()
 {
     ++m_attempt;
+    closeSocket();
+}
+
+void SocketControl::closeSocket()
+{
     m_peerClosed = false;
     m_established = false;
+    m_certificateAccepted = false;
+    m_certificateRefused = false;
+    m_handshakeDeadline->stop();
     m_linkLostSince = {};
     // abort() reports disconnected() synchronously; a close from this side is no event.
     m_closingHere = true;
@@ -117,7 +145,8 @@ int SocketControl::State() const
     case QAbstractSocket::ConnectingState:
         return sckConnecting;
     case QAbstractSocket::ConnectedState:
-        return sckConnected;
+        // Until the handshake is through, nothing may be written.
+        return m_established ? sckConnected : sckConnecting;
     case QAbstractSocket::ClosingState:
         return sckClosing;
     default:
@@ -136,8 +165,41 @@ void SocketControl::setDeadLinkSeconds(int seconds)
     m_deadLinkSeconds = seconds;
 }
 
+QString SocketControl::tlsVersionName() const
+{
+    switch (m_socket->sessionProtocol()) {
+    case QSsl::TlsV1_3:
+        return u"TLS 1.3"_s;
+    case QSsl::TlsV1_2:
+        return u"TLS 1.2"_s;
+    default:
+        return u"TLS"_s;
+    }
+}
+
+QSslCertificate SocketControl::peerCertificate() const
+{
+    return m_socket->peerCertificate();
+}
+
+void SocketControl::acceptUnverifiedCertificate()
+{
+    m_certificateAccepted = true;
+    m_socket->ignoreSslErrors();
+}
+
 void SocketControl::onConnected()
 {
+    if (m_tls) {
+        m_handshakeDeadline->start(handshakeSeconds * 1000);
+        return;
+    }
+    onEncrypted();
+}
+
+void SocketControl::onEncrypted()
+{
+    m_handshakeDeadline->stop();
     m_decoder.reset(m_encoding);
     m_established = true;
     m_lastReceived = QDateTime::currentDateTime();
@@ -176,8 +238,33 @@ void SocketControl::raiseCloseLater()
     });
 }
 
+void SocketControl::onSslErrors(const QList<QSslError> &errors)
+{
+    // The handler may ask the user, for as long as they take.
+    m_handshakeDeadline->stop();
+    m_certificateAccepted = false;
+    emit CertificateUnverified(errors);
+    if (m_certificateAccepted) {
+        m_handshakeDeadline->start(handshakeSeconds * 1000);
+        return;
+    }
+    m_certificateRefused = true;
+}
+
+void SocketControl::onHandshakeOverdue()
+{
+    closeSocket();
+    raiseErrorLater(sckTlsFailed,
+                    u"TLSのハンドシェイクが%1秒以内に終わりませんでした"_s.arg(handshakeSeconds));
+}
+
 void SocketControl::onErrorOccurred(QAbstractSocket::SocketError error)
 {
+    if (m_certificateRefused && !m_closingHere) {
+        m_certificateRefused = false;
+        raiseErrorLater(sckCertificateRefused, u"サーバの証明書を確認できませんでした"_s);
+        return;
+    }
     // The peer's FIN or reset: disconnected() follows and becomes the Close event.
     if (m_closingHere || error == QAbstractSocket::RemoteHostClosedError)
         return;

@@ -4,9 +4,12 @@
 
 #include <QAbstractSocket>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
+#include <QSslError>
 
-class QTcpSocket;
+class QSslSocket;
+class QTimer;
 
 // The one TCP connection to the IRC server, with the semantics the program's handlers rely
 // on: every outcome of a connect arrives later as an event, our own Close() raises no event,
@@ -14,6 +17,8 @@ class QTcpSocket;
 // encoding chosen for the connection (CP932 unless told otherwise).
 // A connection that dies once it is up (time-out, reset, unreachable) is a Close event too,
 // and one that dies silently is noticed within deadLinkSeconds.
+// With TLS, the connection counts as opened only once its handshake is through: the server's
+// certificate checked against the system's trusted ones and the host name as typed.
 class SocketControl : public QObject
 {
     Q_OBJECT
@@ -32,6 +37,10 @@ public:
         sckConnectionRefused = 10061,
         sckHostUnreachable = 10065,
         sckHostNotFound = 11004,
+        // Ours, beyond the Windows Sockets numbers: the TLS handshake failed or took too long,
+        // or the server's certificate was not accepted.
+        sckTlsFailed = 12001,
+        sckCertificateRefused = 12002,
     };
 
     static constexpr qint64 readChunkBytes = 64 * 1024;
@@ -40,6 +49,7 @@ public:
     // and a hand-over between cells stalls it for ten or twenty; nearly a minute of silence is
     // none of these, and the user still learns within a minute that nobody hears the timer.
     static constexpr int deadLinkSeconds = 50;
+    static constexpr int handshakeSeconds = 30;
 
     explicit SocketControl(QObject *parent = nullptr);
     ~SocketControl() override;
@@ -55,6 +65,15 @@ public:
     // Set before a connect, for everything that connection sends and receives.
     void setEncoding(platform::WireEncoding encoding) { m_encoding = encoding; }
     platform::WireEncoding encoding() const { return m_encoding; }
+    // Set before a connect: TLS for that connection or plain text.
+    void setTls(bool tls) { m_tls = tls; }
+    bool tls() const { return m_tls; }
+    // Once connected over TLS: "TLS 1.3", say.
+    QString tlsVersionName() const;
+    // During a CertificateUnverified event: the server's certificate, and the way to go on
+    // with it all the same. Not accepted by the handler's end, the connection fails.
+    QSslCertificate peerCertificate() const;
+    void acceptUnverifiedCertificate();
     // Takes effect at the next connect; tests shorten it.
     void setDeadLinkSeconds(int seconds);
     // After a Close event for a link that died: the last moment the server was known to have
@@ -66,9 +85,14 @@ signals:
     void DataArrival(qint64 bytesTotal);
     void CloseEvent();
     void Error(qint16 number, const QString &description);
+    void CertificateUnverified(const QList<QSslError> &errors);
 
 private:
+    void closeSocket();
     void onConnected();
+    void onEncrypted();
+    void onSslErrors(const QList<QSslError> &errors);
+    void onHandshakeOverdue();
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void raiseErrorLater(qint16 number, const QString &description);
@@ -84,8 +108,12 @@ private:
     void releaseInfoDescriptor();
     QDateTime lastAcknowledged() const;
 
-    QTcpSocket *m_socket;
+    QSslSocket *m_socket;
+    QTimer *m_handshakeDeadline;
     platform::WireEncoding m_encoding = platform::WireEncoding::Cp932;
+    bool m_tls = false;
+    bool m_certificateAccepted = false;
+    bool m_certificateRefused = false;
     platform::WireDecoder m_decoder;
     // Queued events belong to one attempt; a later Connect() or Close() makes them stale.
     quint64 m_attempt = 0;

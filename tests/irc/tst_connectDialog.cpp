@@ -9,6 +9,7 @@
 #include "platform/windowHelpers.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,9 +78,11 @@ private slots:
         QCOMPARE(dialog.cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
         QCOMPARE(itemsOf(dialog.cboPort),
                  (QStringList {u"6660"_s, u"6661"_s, u"6662"_s, u"6663"_s, u"6664"_s, u"6665"_s,
-                               u"6666"_s, u"6667"_s, u"6668"_s, u"6669"_s}));
+                               u"6666"_s, u"6667"_s, u"6668"_s, u"6669"_s, u"6697"_s}));
         QCOMPARE(dialog.cboPort->currentText(), u"6664"_s);
-        QVERIFY(!dialog.cboPort->isEditable());
+        QVERIFY(!dialog.chkTls->isChecked());
+        QCOMPARE(dialog.chkTls->text(), u"TLSを使う"_s);
+        QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
         QCOMPARE(itemsOf(dialog.cboChannel),
                  (QStringList {u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s,
                                u"#Prenn_Velmor"_s, u"#Durmast_Test"_s}));
@@ -106,8 +109,11 @@ private slots:
         QTest::newRow("cboChannel") << u"cboChannel"_s << QRect(2640, 480, 1695, 300);
         QTest::newRow("lblEncoding") << u"lblEncoding"_s << QRect(120, 885, 1335, 255);
         QTest::newRow("cboEncoding") << u"cboEncoding"_s << QRect(1200, 840, 1695, 300);
-        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 1440, 1335, 375);
-        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 1440, 1335, 375);
+        QTest::newRow("chkTls") << u"chkTls"_s << QRect(3000, 870, 1335, 255);
+        QTest::newRow("lblPassword") << u"lblPassword"_s << QRect(120, 1245, 1335, 255);
+        QTest::newRow("txtPassword") << u"txtPassword"_s << QRect(1200, 1200, 1695, 270);
+        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 1800, 1335, 375);
+        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 1800, 1335, 375);
     }
     void controlsStandWhereTheLayoutPutsThem()
     {
@@ -129,6 +135,10 @@ private slots:
         QTest::newRow("channel") << u"cboChannel"_s << QString() << u"#Durmast_Velmor"_s;
         QTest::newRow("blank nickname stays") << u"txtNick"_s << u"  "_s << u"  "_s;
         QTest::newRow("blank server stays") << u"cboServer"_s << u" "_s << u" "_s;
+        QTest::newRow("port") << u"cboPort"_s << QString() << u"6664"_s;
+        QTest::newRow("port 0") << u"cboPort"_s << u"0"_s << u"6664"_s;
+        QTest::newRow("port too large") << u"cboPort"_s << u"65536"_s << u"6664"_s;
+        QTest::newRow("port of our own") << u"cboPort"_s << u"16697"_s << u"16697"_s;
     }
     void emptiedBoxesGetTheirFallbacks()
     {
@@ -144,12 +154,59 @@ private slots:
             line->setText(typed);
         else
             qobject_cast<QComboBox *>(control)->setEditText(typed);
-        dialog.cboPort->setFocus(Qt::TabFocusReason);
+        dialog.cboEncoding->setFocus(Qt::TabFocusReason);
         const QString shown = box == u"txtNick"_s
             ? dialog.txtNick->text()
             : qobject_cast<QComboBox *>(control)->currentText();
         QCOMPARE(shown, after);
         dialog.cmdCancel_Click();
+    }
+
+    void tlsMovesThePortBetweenItsDefaults_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("preset to TLS") << u"6667"_s << true << u"6697"_s;
+        QTest::newRow("port of our own stays") << u"7000"_s << true << u"7000"_s;
+        QTest::newRow("TLS port back") << u"6697"_s << false << u"6664"_s;
+        QTest::newRow("other port stays") << u"6669"_s << false << u"6669"_s;
+    }
+    void tlsMovesThePortBetweenItsDefaults()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, tls);
+        QFETCH(QString, after);
+        frmConnect &dialog = form->connectDialog();
+        dialog.chkTls->setChecked(!tls);
+        dialog.cboPort->setEditText(port);
+        dialog.chkTls->click();
+        QCOMPARE(dialog.cboPort->currentText(), after);
+    }
+
+    void portDigitsOnly()
+    {
+        frmConnect &dialog = form->connectDialog();
+        dialog.cboPort->lineEdit()->clear();
+        QTest::keyClicks(dialog.cboPort->lineEdit(), u"6a6-9.7"_s);
+        QCOMPARE(dialog.cboPort->currentText(), u"6697"_s);
+    }
+
+    void focusGoesInTheLayoutsOrder()
+    {
+        frmConnect &dialog = form->connectDialog();
+        QStringList order;
+        QWidget *widget = dialog.cmdConnect;
+        do {
+            // An editable combo box's own line edit has no name of its own.
+            if (widget->focusPolicy() & Qt::TabFocus && !widget->objectName().isEmpty())
+                order << widget->objectName();
+            widget = widget->nextInFocusChain();
+        } while (widget != dialog.cmdConnect);
+        QCOMPARE(order,
+                 (QStringList {u"cmdConnect"_s, u"cmdCancel"_s, u"txtNick"_s, u"cboServer"_s,
+                               u"cboPort"_s, u"cboChannel"_s, u"cboEncoding"_s, u"chkTls"_s,
+                               u"txtPassword"_s}));
     }
 
     void typedTextIsKeptAsTyped_data()

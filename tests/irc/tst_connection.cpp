@@ -10,11 +10,15 @@
 #include "platform/windowHelpers.h"
 #include "serverSession.h"
 #include "terminationRecorder.h"
+#include "testCertificate.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -290,6 +294,49 @@ private slots:
                 [&] { logWhenConnectReturned = statusEntries(*form); });
         QVERIFY(session->connect());
         QVERIFY(logWhenConnectReturned.constLast().endsWith(u"に接続しました"_s));
+    }
+
+    void tlsCertificateTheUserDecidesOn_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("yes") << IDYES;
+        QTest::newRow("no") << IDNO;
+    }
+    void tlsCertificateTheUserDecidesOn()
+    {
+        QFETCH(int, answer);
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(QSslCertificate(testCertificate::certificatePem));
+        configuration.setPrivateKey(QSslKey(testCertificate::keyPem, QSsl::Ec));
+        QSslServer tlsServer;
+        tlsServer.setSslConfiguration(configuration);
+        QVERIFY(tlsServer.listen(QHostAddress::LocalHost));
+        QByteArray received;
+        connect(&tlsServer, &QSslServer::pendingConnectionAvailable, this, [&] {
+            QTcpSocket *client = tlsServer.nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, this,
+                    [&, client] { received += client->readAll(); });
+        });
+        boxes.answers.enqueue(answer);
+        form->strServer = u"127.0.0.1"_s;
+        form->strPort = QString::number(tlsServer.serverPort());
+        form->strNick = u"Timer"_s;
+        form->setServerPassword(u"sesame"_s);
+        form->Ws->setTls(true);
+        form->Ws->Connect(form->strServer, form->strPort);
+        if (answer == IDYES) {
+            QTRY_VERIFY(received.contains(" :Kestrion\r\n"));
+            QVERIFY(received.startsWith("PASS sesame\r\nNICK Timer\r\n"));
+            QVERIFY(statusEntries(*form).contains(u"[+] TLS 1.3で暗号化しました"_s));
+        } else {
+            QTRY_COMPARE(statusEntries(*form).constLast(),
+                         u"[-] 127.0.0.1に接続できません: サーバの証明書を確認できませんでした"
+                         u"（証明書の名前がサーバ名と一致しません、自己署名の証明書です）"_s);
+        }
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].style, MB_WARY_QUESTION);
+        QVERIFY(boxes.boxes[0].prompt.contains(QString::fromLatin1(testCertificate::sha256)));
+        QVERIFY(termination.exitCodes.isEmpty());
     }
 
     void serverErrorLineIsLogged_data()
