@@ -19,6 +19,12 @@ IrcServer::~IrcServer()
     stop();
 }
 
+void IrcServer::setTls(const QString &certificateFile, const QString &keyFile)
+{
+    m_tlsCertificate = certificateFile;
+    m_tlsKey = keyFile;
+}
+
 bool IrcServer::writeFile(const QString &name, const QByteArray &contents)
 {
     QFile file(m_dir.filePath(name));
@@ -44,14 +50,19 @@ QByteArray IrcServer::irc2Config() const
 
 QByteArray IrcServer::ngircdConfig() const
 {
-    return "[Global]\nName = " + name().toLatin1()
+    QByteArray config = "[Global]\nName = " + name().toLatin1()
         + "\nInfo = Kestrion test server\nListen = 127.0.0.1\nPorts = " + QByteArray::number(m_port)
-        + "\nMotdFile = " + pathOf("etc/ircd.motd")
-        + "\nPidFile = " + pathOf("run/ngircd.pid")
-        + "\n[Limits]\nPingTimeout = " + QByteArray::number(m_pingSeconds) + "\nPongTimeout = "
+        + "\nMotdFile = " + pathOf("etc/ircd.motd") + "\nPidFile = " + pathOf("run/ngircd.pid");
+    if (!m_password.isEmpty())
+        config += "\nPassword = " + m_password;
+    config += "\n[Limits]\nPingTimeout = " + QByteArray::number(m_pingSeconds) + "\nPongTimeout = "
         + QByteArray::number(m_pingSeconds)
         // No look-ups beyond loopback.
         + "\n[Options]\nPAM = no\nIdent = no\nDNS = no\n";
+    if (!m_tlsCertificate.isEmpty())
+        config += "[SSL]\nCertFile = " + m_tlsCertificate.toUtf8() + "\nKeyFile = "
+            + m_tlsKey.toUtf8() + "\nPorts = " + QByteArray::number(m_tlsPort) + "\n";
+    return config;
 }
 
 QByteArray IrcServer::inspircdConfig() const
@@ -66,8 +77,7 @@ QByteArray IrcServer::inspircdConfig() const
           "<connect allow=\"127.0.0.1\" resolvehostnames=\"no\" localmax=\"100\" "
           "globalmax=\"100\" pingfreq=\""
         + ping + "\" timeout=\"" + ping + "\">\n<path configdir=\"" + pathOf("etc")
-        + "\" datadir=\"" + pathOf("run") + "\" logdir=\""
-        + pathOf("run") + "\" moduledir=\""
+        + "\" datadir=\"" + pathOf("run") + "\" logdir=\"" + pathOf("run") + "\" moduledir=\""
         + otherFamilyFolder("inspircd").toUtf8()
         + "/usr/lib/inspircd/modules\">\n"
           "<dns server=\"127.0.0.1\" timeout=\"1\">\n"
@@ -109,6 +119,12 @@ bool IrcServer::writeConfig()
         return false;
     }
     m_port = probe.serverPort();
+    // A restart keeps its ports.
+    if (!m_tlsCertificate.isEmpty() && m_tlsPort == 0) {
+        QTcpServer tlsProbe;
+        tlsProbe.listen(QHostAddress::LocalHost);
+        m_tlsPort = tlsProbe.serverPort();
+    }
     probe.close();
 
     if (!QDir(m_dir.path()).mkpath(QStringLiteral("etc"))

@@ -24,6 +24,12 @@ public:
     IrcServer(const IrcServer &) = delete;
     IrcServer &operator=(const IrcServer &) = delete;
 
+    // Before start(): a second port, for TLS, with this certificate (ngIRCd only); a password
+    // every client must give.
+    void setTls(const QString &certificateFile, const QString &keyFile);
+    void setPassword(const QByteArray &password) { m_password = password; }
+    quint16 tlsPort() const { return m_tlsPort; }
+
     // Starts the server and waits until it takes connections; false with a reason otherwise.
     bool start();
     void stop();
@@ -47,5 +53,9 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
+    QString m_tlsCertificate;
+    QString m_tlsKey;
+    QByteArray m_password;
     QString m_failure;
 };
