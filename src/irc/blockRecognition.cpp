@@ -171,6 +171,11 @@ QStringList pingParameters(const QString &block)
     return parameters;
 }
 
+bool isTlsRecord(const QString &read)
+{
+    return read.size() >= 2 && (read[0] == u'\x15' || read[0] == u'\x16') && read[1] == u'\x03';
+}
+
 std::optional<QString> errorText(const QString &block)
 {
     const QList<QStringView> errors = parametersOf(block, u"ERROR ");

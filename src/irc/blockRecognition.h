@@ -36,6 +36,10 @@ bool isPingFor(const QString &block, const QString &server);
 // words inside a message or notice are no command.
 QStringList pingParameters(const QString &block);
 
+// What a TLS port answers to plain text: a TLS record (an alert), whose first bytes are its
+// content type, 0x15 or 0x16, and the protocol's major version, 3.
+bool isTlsRecord(const QString &read);
+
 // The reason a server gives with its ERROR line when it ends the connection.
 std::optional<QString> errorText(const QString &block);
 

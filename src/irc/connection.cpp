@@ -80,6 +80,8 @@ void frmMain::Ws_DataArrival(qint64)
         applyPreLoginTests(block);
     else
         applyPostLoginTests(block);
+    if (!blnLoggedIn && !Ws->tls() && blockRecognition::isTlsRecord(read))
+        AddStatusLog(u"[x] サーバはTLSで応答しました: 「TLSを使う」を選んでください"_s);
     // The server's own reason (a throttle, a ban, too many connections) tells the user more
     // than the bare close that follows.
     if (const std::optional<QString> reason = blockRecognition::errorText(block))

@@ -68,7 +68,7 @@ QByteArray IrcServer::ngircdConfig() const
 QByteArray IrcServer::inspircdConfig() const
 {
     const QByteArray ping = QByteArray::number(m_pingSeconds);
-    return "<server name=\"" + name().toLatin1()
+    QByteArray config = "<server name=\"" + name().toLatin1()
         + "\" description=\"Kestrion test server\" network=\"TestNet\">\n"
           "<admin name=\"Nobody\" nick=\"Nobody\" email=\"nobody@localhost\">\n"
           "<bind address=\"127.0.0.1\" port=\""
@@ -83,6 +83,13 @@ QByteArray IrcServer::inspircdConfig() const
           "<dns server=\"127.0.0.1\" timeout=\"1\">\n"
           "<module name=\"conn_waitpong\">\n"
           "<waitpong sendsnotice=\"no\" killonbadreply=\"yes\">\n";
+    if (!m_tlsCertificate.isEmpty())
+        config += "<module name=\"ssl_gnutls\">\n<sslprofile name=\"tls\" provider=\"gnutls\" "
+                  "certfile=\""
+            + m_tlsCertificate.toUtf8() + "\" keyfile=\"" + m_tlsKey.toUtf8()
+            + "\" requestclientcert=\"no\">\n<bind address=\"127.0.0.1\" port=\""
+            + QByteArray::number(m_tlsPort) + "\" type=\"clients\" sslprofile=\"tls\">\n";
+    return config;
 }
 
 QByteArray IrcServer::hybridConfig() const

@@ -24,8 +24,8 @@ public:
     IrcServer(const IrcServer &) = delete;
     IrcServer &operator=(const IrcServer &) = delete;
 
-    // Before start(): a second port, for TLS, with this certificate (ngIRCd only); a password
-    // every client must give.
+    // Before start(): a second port, for TLS, with this certificate (ngIRCd and InspIRCd); a
+    // password every client must give (ngIRCd).
     void setTls(const QString &certificateFile, const QString &keyFile);
     void setPassword(const QByteArray &password) { m_password = password; }
     quint16 tlsPort() const { return m_tlsPort; }

@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
@@ -23,10 +22,12 @@ namespace {
 
 const QString channel = u"#Durmast_Test"_s;
 using Kind = TestCertificates::Kind;
+using Family = IrcServer::Family;
 
 } // namespace
 
 Q_DECLARE_METATYPE(TestCertificates::Kind)
+Q_DECLARE_METATYPE(IrcServer::Family)
 
 // The program over TLS to a real ngIRCd whose certificates the test makes, with the test's CA
 // trusted only inside a private mount namespace.
@@ -37,25 +38,32 @@ class tst_e2eTls : public QObject
 private slots:
     void certificatesAreCheckedOrAskedAbout_data()
     {
+        QTest::addColumn<Family>("family");
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("trusted") << Kind::Trusted << 0 << QString();
-        QTest::newRow("another name, yes")
-            << Kind::OtherName << int(platform::IDYES) << u"証明書の名前がサーバ名と一致しません"_s;
-        QTest::newRow("expired, no")
-            << Kind::Expired << int(platform::IDNO) << u"証明書の有効期限が切れています"_s;
-        QTest::newRow("self-signed, no")
-            << Kind::SelfSigned << int(platform::IDNO) << u"自己署名の証明書です"_s;
+        QTest::newRow("trusted") << Family::Ngircd << Kind::Trusted << 0 << QString();
+        QTest::newRow("another name, yes") << Family::Ngircd << Kind::OtherName
+                                           << int(platform::IDYES)
+                                           << u"証明書の名前がサーバ名と一致しません"_s;
+        QTest::newRow("expired, no") << Family::Ngircd << Kind::Expired << int(platform::IDNO)
+                                     << u"証明書の有効期限が切れています"_s;
+        QTest::newRow("self-signed, no") << Family::Ngircd << Kind::SelfSigned
+                                         << int(platform::IDNO) << u"自己署名の証明書です"_s;
+        QTest::newRow("InspIRCd, trusted") << Family::Inspircd << Kind::Trusted << 0 << QString();
+        QTest::newRow("InspIRCd, self-signed, yes") << Family::Inspircd << Kind::SelfSigned
+                                                    << int(platform::IDYES)
+                                                    << u"自己署名の証明書です"_s;
     }
     void certificatesAreCheckedOrAskedAbout()
     {
         if (!inPrivateTrust())
             return;
+        QFETCH(Family, family);
         QFETCH(Kind, kind);
         QFETCH(int, answer);
         QFETCH(QString, reason);
-        QVERIFY(startServer(kind));
+        QVERIFY(startServer(kind, family));
         if (answer)
             session->boxes.answers.enqueue(answer);
         connectWithTls();
@@ -147,6 +155,36 @@ private slots:
             QVERIFY(!log.contains(password));
     }
 
+    // Neither side understands the other: the program says so within the handshake's deadline,
+    // and lives on, offline.
+    void mismatchedPortsFailCleanly_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("TLS to a plain port")
+            << true
+            << u"[-] 127.0.0.1に接続できません: TLSのハンドシェイクが30秒以内に終わりませんでした"_s;
+        QTest::newRow("plain text to a TLS port")
+            << false << u"[x] サーバはTLSで応答しました: 「TLSを使う」を選んでください"_s;
+    }
+    void mismatchedPortsFailCleanly()
+    {
+        if (!inPrivateTrust())
+            return;
+        QFETCH(bool, tls);
+        QFETCH(QString, line);
+        QVERIFY(startServer(Kind::Trusted));
+        session->form.show();
+        session->form.connectDialog().chkTls->setChecked(tls);
+        const quint16 port = tls ? session->server.port() : session->server.tlsPort();
+        connectThroughDialog(session->form, QString::number(port), u"Timer"_s, channel);
+        QTRY_VERIFY_WITH_TIMEOUT(statusEntries(session->form).contains(line),
+                                 (SocketControl::handshakeSeconds + 5) * 1000);
+        QTRY_VERIFY(session->form.mnuConnect->isEnabled());
+        QVERIFY(!session->form.loggedIn());
+        QVERIFY(termination.exitCodes.isEmpty());
+    }
+
     void cleanup() { session.reset(); }
 
 private:
@@ -171,9 +209,9 @@ private:
         return true;
     }
 
-    bool startServer(Kind kind)
+    bool startServer(Kind kind, Family family = Family::Ngircd)
     {
-        session = std::make_unique<ChannelSession>(IrcServer::Family::Ngircd);
+        session = std::make_unique<ChannelSession>(family);
         session->server.setTls(certificates.certificateFile(kind), certificates.keyFile());
         return session->server.start()
             && session->observer.logIn(session->server.port(), "Observer")
