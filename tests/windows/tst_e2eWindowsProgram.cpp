@@ -1,8 +1,11 @@
 #include "announcements.h"
 #include "ircObserver.h"
 #include "ircServer.h"
+#include "namespaceRerun.h"
+#include "testCertificates.h"
 #include "wineDesktop.h"
 
+#include <QProcess>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -10,8 +13,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray channel = "#Durmast_Test";
-// The program offers only its preset ports; the last of them, reached with End.
-constexpr quint16 presetPort = 6669;
 
 } // namespace
 
@@ -24,18 +25,14 @@ class tst_e2eWindowsProgram : public QObject
 private slots:
     void announcesInCp932OnTime()
     {
-        IrcServer server(90, presetPort);
+        IrcServer server;
         QVERIFY2(server.start(), qPrintable(server.failure()));
-        QVERIFY(observer.logIn(server.port(), "Observer"));
-        QVERIFY(observer.join(channel));
-        const QString failure = desktop.start();
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        desktop.startProgram(QStringLiteral(KESTRION_WINDOWS_PROGRAM));
-        // The first start also makes the Wine prefix.
-        QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 180000).isEmpty());
+        startWatchedProgram(server.port());
+        if (QTest::currentTestFailed())
+            return;
 
         // A host that no name service can resolve: the box, and the program lives on.
-        connectThroughDialog(u"   "_s);
+        connectThroughDialog(u"   "_s, server.port());
         if (QTest::currentTestFailed())
             return;
         const QString box = desktop.waitForWindow(u"IRCサーバに接続できません"_s, 30000);
@@ -45,7 +42,7 @@ private slots:
                                  10000);
         QVERIFY(desktop.programRunning());
 
-        connectThroughDialog(u"127.0.0.1"_s);
+        connectThroughDialog(u"127.0.0.1"_s, server.port());
         if (QTest::currentTestFailed())
             return;
         QVERIFY(observer.waitForLine(":Timer!~tmr103@", 30000));
@@ -62,11 +59,51 @@ private slots:
         runAndCompare(u"1"_s, oneMinuteRun(), 500);
     }
 
+    // Through Windows' own TLS (Schannel, TLS 1.2 under Wine) to a server whose certificate
+    // the test's CA signed, with that CA the only one the Wine prefix trusts: Wine reads the
+    // system's certificate folder, replaced in a private mount namespace.
+    void announcesOverTls()
+    {
+        if (!namespaceRerun::isRerun()) {
+            const QString failure = namespaceRerun::rerun({u"-m"_s}, u"true"_s, 600000);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        TestCertificates certificates;
+        QCOMPARE(certificates.make(), QString());
+        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, certificates.trustSetup()}), 0);
+        IrcServer server(90, 0, IrcServer::Family::Ngircd);
+        server.setTls(certificates.certificateFile(TestCertificates::Kind::Trusted),
+                      certificates.keyFile());
+        QVERIFY2(server.start(), qPrintable(server.failure()));
+        startWatchedProgram(server.port());
+        if (QTest::currentTestFailed())
+            return;
+        // The port speaks nothing but TLS: a join through it is a join over TLS, with no box.
+        connectThroughDialog(u"127.0.0.1"_s, server.tlsPort(), true);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(observer.waitForLine(":Timer!~tmr103@", 30000));
+        QTest::qWait(10000);
+        runAndCompare(u"0"_s, countdownOnlyRun(), 500);
+    }
+
 private:
+    void startWatchedProgram(quint16 port)
+    {
+        QVERIFY(observer.logIn(port, "Observer"));
+        QVERIFY(observer.join(channel));
+        const QString failure = desktop.start();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        desktop.startProgram(QStringLiteral(KESTRION_WINDOWS_PROGRAM));
+        // The first start also makes the Wine prefix.
+        QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 180000).isEmpty());
+    }
+
     // サーバ → 接続 with F10 and the arrows; the dialog opens with the focus on 接続, and Tab
-    // goes on to キャンセル, the nickname, the server, the port, the channel and the encoding
-    // (CP932, as preset), and from there back to 接続.
-    void connectThroughDialog(const QString &host)
+    // goes on to キャンセル, the nickname, the server, the port, the channel, the encoding (CP932,
+    // as preset), the TLS box and the password, and from there back to 接続.
+    void connectThroughDialog(const QString &host, quint16 port, bool tls = false)
     {
         QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 10000).isEmpty());
         desktop.keys({u"F10"_s, u"Down"_s, u"Return"_s});
@@ -75,8 +112,13 @@ private:
         desktop.type(u"Timer"_s);
         desktop.keys({u"Tab"_s, u"ctrl+a"_s});
         desktop.type(host);
-        desktop.keys({u"Tab"_s, u"End"_s, u"Tab"_s, u"ctrl+a"_s});
+        desktop.keys({u"Tab"_s, u"ctrl+a"_s});
+        desktop.type(QString::number(port));
+        desktop.keys({u"Tab"_s, u"ctrl+a"_s});
         desktop.type(QString::fromLatin1(channel));
+        desktop.keys({u"Tab"_s, u"Tab"_s});
+        if (tls)
+            desktop.keys({u"space"_s});
         desktop.keys({u"Tab"_s, u"Tab"_s, u"space"_s});
     }
 
