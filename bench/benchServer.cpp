@@ -1,14 +1,17 @@
 #include "benchServer.h"
 
 #include "platform/cp932.h"
+#include "testCertificate.h"
 
-#include <QTcpServer>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpSocket>
 
 using namespace Qt::StringLiterals;
 
-BenchServer::BenchServer(qint64 floodBytes)
+BenchServer::BenchServer(qint64 floodBytes, bool tls)
     : m_floodBytes(floodBytes)
+    , m_tls(tls)
 {
     connect(this, &BenchServer::floodRequested, this, &BenchServer::writeMoreFlood,
             Qt::QueuedConnection);
@@ -16,10 +19,20 @@ BenchServer::BenchServer(qint64 floodBytes)
 
 void BenchServer::listen()
 {
-    m_server = new QTcpServer(this);
+    if (m_tls) {
+        auto *tlsServer = new QSslServer(this);
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(QSslCertificate(testCertificate::certificatePem));
+        configuration.setPrivateKey(QSslKey(testCertificate::keyPem, QSsl::Ec));
+        tlsServer->setSslConfiguration(configuration);
+        m_server = tlsServer;
+    } else {
+        m_server = new QTcpServer(this);
+    }
     m_server->listen(QHostAddress::LocalHost, 0);
     m_port = m_server->serverPort();
-    connect(m_server, &QTcpServer::newConnection, this, [this] {
+    // Over TLS, once the handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
         m_client = m_server->nextPendingConnection();
         connect(m_client, &QTcpSocket::readyRead, this, &BenchServer::onReadyRead);
         connect(m_client, &QTcpSocket::bytesWritten, this, &BenchServer::writeMoreFlood);

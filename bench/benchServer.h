@@ -13,7 +13,7 @@ using Clock = std::chrono::steady_clock;
 
 // The IRC server of the benchmarks, run on a thread of its own so that its time stamps do not
 // wait for the program's event loop. It logs the program in, stamps every line it receives,
-// and can flood the program with ordinary channel traffic.
+// and can flood the program with ordinary channel traffic; over plain text or over TLS.
 class BenchServer : public QObject
 {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
         Clock::time_point at;
     };
 
-    explicit BenchServer(qint64 floodBytes);
+    BenchServer(qint64 floodBytes, bool tls);
     quint16 port() const { return m_port; }
     QList<Received> received();
     // Flood figures, valid once floodDone() is true.
@@ -56,6 +56,7 @@ private:
     QMutex m_mutex;
     QList<Received> m_received;
     qint64 m_floodBytes;
+    bool m_tls;
     qint64 m_floodSent = 0;
     quint64 m_chunkNumber = 0;
     Clock::time_point m_floodStart;

@@ -13,6 +13,7 @@ pairs=(
     "Install it|インストール"
     "Using it|使い方"
     "Servers and encodings|サーバと文字コード"
+    "Encrypted connections and server passwords|暗号化とサーバのパスワード"
     "Accessibility|アクセシビリティ"
     "Windows|Windows"
     "Performance|性能"
