@@ -1,5 +1,5 @@
 // Tick accuracy of a real two-minute run, optionally under a flood of server traffic.
-//   bench_timing precise|coarse|flood|glib
+//   bench_timing precise|tls|flood|glib
 // (glib: the flood on Qt's default GLib event loop, for comparison)
 // Prints one table row: announcement deviations as the server received them, the tick
 // handler's own deviations, and for the flood the ingest rate, peak RSS and event latency.
@@ -11,6 +11,7 @@
 #include "platform/eventLoop.h"
 #include "platform/messageBox.h"
 #include "platform/socketControl.h"
+#include "timer/tickTimer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -127,8 +128,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the program did not log in\n");
         return 1;
     }
-    if (mode == u"coarse"_s)
-        form.tmrCountTime->setTimerType(Qt::CoarseTimer);
 
     // Event latency: a probe thread posts a stamped call to the UI thread every 10 ms.
     QObject probeTarget;
@@ -145,7 +144,7 @@ int main(int argc, char *argv[])
     });
 
     QList<Clock::time_point> tickTimes;
-    QObject::connect(form.tmrCountTime, &QTimer::timeout, &probeTarget,
+    QObject::connect(form.tmrCountTime, &TickTimer::timeout, &probeTarget,
                      [&] { tickTimes << Clock::now(); });
 
     waitUntil([] { return false; }, 1000);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <chrono>
 
 class QString;
 class QTime;
@@ -15,7 +16,8 @@ void setMainForm(frmMain *form);
 // Window switches
 void SetMenusOffline();
 void SetMenusOnline();
-void StartTickTimer();
+// start: the reading of the monotonic clock taken just before the run's first line went out.
+void StartTickTimer(std::chrono::steady_clock::time_point start);
 void StopTickTimer();
 
 // Logs

@@ -9,6 +9,7 @@
 #include "platform/processControl.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
+#include "timer/tickTimer.h"
 #include "version.h"
 
 #include <QAction>
@@ -41,7 +42,7 @@ constexpr int clientWidthTwips = 4215;
 
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
-    , tmrCountTime(new QTimer(this))
+    , tmrCountTime(new TickTimer(this))
     , Ws(new SocketControl(this))
     , m_loginPause(new QTimer(this))
     , m_reconnection(new Reconnection(this))
@@ -56,9 +57,7 @@ frmMain::frmMain(QWidget *parent)
     setFont(japaneseFont(9));
 
     tmrCountTime->setObjectName(u"tmrCountTime"_s);
-    // Each deadline is the previous one plus the interval, so announcements do not drift.
-    tmrCountTime->setTimerType(Qt::PreciseTimer);
-    connect(tmrCountTime, &QTimer::timeout, this, &frmMain::tmrCountTime_Timer);
+    connect(tmrCountTime, &TickTimer::timeout, this, &frmMain::tmrCountTime_Timer);
     Ws->setObjectName(u"Ws"_s);
     connect(Ws, &SocketControl::ConnectEvent, this, &frmMain::Ws_Connect);
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);

@@ -17,6 +17,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class TickTimer;
 class Reconnection;
 class SocketControl;
 class frmConnect;
@@ -45,7 +46,7 @@ public:
     QLineEdit *txtSend;
     LogView *txtStatus;
     QPushButton *cmdClearLog;
-    QTimer *tmrCountTime;
+    TickTimer *tmrCountTime;
     SocketControl *Ws;
 
     QMenu *mnuServer;

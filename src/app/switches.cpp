@@ -1,8 +1,8 @@
 #include "basGeneral.h"
 #include "frmMain.h"
+#include "timer/tickTimer.h"
 
 #include <QAction>
-#include <QTimer>
 
 namespace basGeneral {
 namespace {
@@ -34,16 +34,16 @@ void SetMenusOnline()
     mainForm().mnuDisconnect->setEnabled(true);
 }
 
-void StartTickTimer()
+void StartTickTimer(std::chrono::steady_clock::time_point start)
 {
-    QTimer *timer = mainForm().tmrCountTime;
+    TickTimer *timer = mainForm().tmrCountTime;
     timer->setInterval(1000);
-    timer->start();
+    timer->start(start);
 }
 
 void StopTickTimer()
 {
-    QTimer *timer = mainForm().tmrCountTime;
+    TickTimer *timer = mainForm().tmrCountTime;
     timer->stop();
     timer->setInterval(0);
 }

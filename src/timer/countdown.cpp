@@ -1,11 +1,11 @@
 #include "app/basGeneral.h"
 #include "app/frmMain.h"
 #include "minutesText.h"
+#include "tickTimer.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace basGeneral;
@@ -48,8 +48,10 @@ void frmMain::cmdCount_Click()
 
     mnuDisconnect->setEnabled(false);
     intElapsed = 0;
+    // Every tick of the run is counted from this one reading, taken before anything is sent.
+    const auto start = TickTimer::Clock::now();
     SendNotice(u"計測時間"_s + cboMinutes->currentText() + u"分 "_s + u"カウント開始"_s);
-    StartTickTimer();
+    StartTickTimer(start);
     DisableMinutes();
     intCountDown = 10;
     cmdCount->setText(u"中断"_s);
@@ -85,20 +87,23 @@ void frmMain::tmrCountTime_Timer()
 
     ++intElapsed;
     const qint16 e = intElapsed;
-    if (e >= 5)
-        ShowProgressCaption(strBaseCaption, e);
+    // The line due goes out before the window changes; the caption of the last second would
+    // only be replaced by the idle one at once.
     if (e == N * 60) {
         FinishMeasurement(strBaseCaption);
         return;
     }
-    if (e % 60 != 0)
-        return;
     const int k = e / 60;
-    SendPrivmsg(QString::number(k) + u"分経過＠"_s);
-    const int r = N - k;
-    if (r <= 5 || (N >= 60 && r <= 10))
-        SendNotice(u"残り"_s + QString::number(r) + u"分"_s);
-    if (e % 300 == 0)
+    const bool minuteMark = e % 60 == 0;
+    if (minuteMark) {
+        SendPrivmsg(QString::number(k) + u"分経過＠"_s);
+        const int r = N - k;
+        if (r <= 5 || (N >= 60 && r <= 10))
+            SendNotice(u"残り"_s + QString::number(r) + u"分"_s);
+    }
+    if (e >= 5)
+        ShowProgressCaption(strBaseCaption, e);
+    if (minuteMark && e % 300 == 0)
         AddStatusLog(u"[t] 開始から"_s + QString::number(k) + u"分経過"_s);
 }
 
@@ -113,6 +118,11 @@ void frmMain::ShowProgressCaption(const QString &baseCaption, qint16 elapsed)
 
 void frmMain::FinishMeasurement(const QString &caption)
 {
+    const bool measured = measuringMinutes() != 0;
+    if (measured) {
+        for (int i = 0; i < 3; ++i)
+            SendPrivmsg(u"終了＠"_s);
+    }
     // A run that ends while offline leaves the offline look; see also the login and close
     // handling, which leave a running run's controls alone.
     setWindowTitle(caption);
@@ -123,11 +133,5 @@ void frmMain::FinishMeasurement(const QString &caption)
     cmdCount->setEnabled(blnLoggedIn);
     mnuDisconnect->setEnabled(blnLoggedIn || isReconnecting());
     blnStartWar = false;
-    if (measuringMinutes() != 0) {
-        for (int i = 0; i < 3; ++i)
-            SendPrivmsg(u"終了＠"_s);
-        AddStatusLog(u"[t] 計測終了"_s);
-    } else {
-        AddStatusLog(u"[t] カウント終了"_s);
-    }
+    AddStatusLog(measured ? u"[t] 計測終了"_s : u"[t] カウント終了"_s);
 }

@@ -10,6 +10,7 @@
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
 #include "terminationRecorder.h"
+#include "timer/tickTimer.h"
 
 #include <QAccessible>
 #include <QAction>

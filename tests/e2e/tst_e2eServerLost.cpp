@@ -10,6 +10,7 @@
 #include "platform/socketControl.h"
 #include "programSession.h"
 #include "terminationRecorder.h"
+#include "timer/tickTimer.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -43,17 +43,17 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("reason");
         QTest::newRow("trusted") << Family::Ngircd << Kind::Trusted << 0 << QString();
-        QTest::newRow("another name, yes") << Family::Ngircd << Kind::OtherName
-                                           << int(platform::IDYES)
-                                           << u"証明書の名前がサーバ名と一致しません"_s;
+        QTest::newRow("another name, yes")
+            << Family::Ngircd << Kind::OtherName << int(platform::IDYES)
+            << u"証明書の名前がサーバ名と一致しません"_s;
         QTest::newRow("expired, no") << Family::Ngircd << Kind::Expired << int(platform::IDNO)
                                      << u"証明書の有効期限が切れています"_s;
         QTest::newRow("self-signed, no") << Family::Ngircd << Kind::SelfSigned
                                          << int(platform::IDNO) << u"自己署名の証明書です"_s;
         QTest::newRow("InspIRCd, trusted") << Family::Inspircd << Kind::Trusted << 0 << QString();
-        QTest::newRow("InspIRCd, self-signed, yes") << Family::Inspircd << Kind::SelfSigned
-                                                    << int(platform::IDYES)
-                                                    << u"自己署名の証明書です"_s;
+        QTest::newRow("InspIRCd, self-signed, yes")
+            << Family::Inspircd << Kind::SelfSigned << int(platform::IDYES)
+            << u"自己署名の証明書です"_s;
     }
     void certificatesAreCheckedOrAskedAbout()
     {

@@ -11,6 +11,7 @@
 #include "serverSession.h"
 #include "terminationRecorder.h"
 #include "testCertificate.h"
+#include "timer/tickTimer.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -8,6 +8,7 @@
 #include "platform/instanceLock.h"
 #include "platform/socketControl.h"
 #include "serverSession.h"
+#include "timer/tickTimer.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <chrono>
+
+namespace platform {
+class PreciseWakeUp;
+}
+
+// The one-second tick of a run. Tick k falls due at the start's reading of the monotonic clock
+// plus k intervals, whatever happened to the ticks before it: a late tick never shifts the
+// later ones, so a run cannot drift. The system's precise timer wakes the program at each
+// deadline.
+class TickTimer : public QObject
+{
+    Q_OBJECT
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit TickTimer(QObject *parent = nullptr);
+
+    void setInterval(int milliseconds) { m_interval = std::chrono::milliseconds(milliseconds); }
+    int interval() const { return int(m_interval.count()); }
+    // start: the reading of the clock that tick 0 stands for.
+    void start(Clock::time_point start);
+    void stop();
+    bool isActive() const { return m_active; }
+    Clock::time_point nextDue() const { return m_start + (m_ticksDone + 1) * m_interval; }
+
+    // The wake-up at now: the next tick, if it is due.
+    void wake(Clock::time_point now);
+
+signals:
+    void timeout();
+
+private:
+    platform::PreciseWakeUp *m_wakeUp;
+    std::chrono::milliseconds m_interval {0};
+    Clock::time_point m_start;
+    qint64 m_ticksDone = 0;
+    bool m_active = false;
+};
