@@ -3,7 +3,6 @@
 #include "platform/cp932.h"
 #include "testCertificate.h"
 
-#include <QSslKey>
 #include <QSslServer>
 #include <QTcpSocket>
 
@@ -21,10 +20,7 @@ void BenchServer::listen()
 {
     if (m_tls) {
         auto *tlsServer = new QSslServer(this);
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificate(QSslCertificate(testCertificate::certificatePem));
-        configuration.setPrivateKey(QSslKey(testCertificate::keyPem, QSsl::Ec));
-        tlsServer->setSslConfiguration(configuration);
+        tlsServer->setSslConfiguration(testCertificate::serverConfiguration());
         m_server = tlsServer;
     } else {
         m_server = new QTcpServer(this);

@@ -17,7 +17,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTest>
@@ -306,11 +305,8 @@ private slots:
     void tlsCertificateTheUserDecidesOn()
     {
         QFETCH(int, answer);
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificate(QSslCertificate(testCertificate::certificatePem));
-        configuration.setPrivateKey(QSslKey(testCertificate::keyPem, QSsl::Ec));
         QSslServer tlsServer;
-        tlsServer.setSslConfiguration(configuration);
+        tlsServer.setSslConfiguration(testCertificate::serverConfiguration());
         QVERIFY(tlsServer.listen(QHostAddress::LocalHost));
         QByteArray received;
         connect(&tlsServer, &QSslServer::pendingConnectionAvailable, this, [&] {
