@@ -42,9 +42,17 @@ ErrorReport reportFor(QAbstractSocket::SocketError error, const QString &detail)
 
 SocketControl::SocketControl(QObject *parent)
     : QObject(parent)
-    , m_socket(new QSslSocket(this))
     , m_handshakeDeadline(new QTimer(this))
 {
+    m_handshakeDeadline->setSingleShot(true);
+    connect(m_handshakeDeadline, &QTimer::timeout, this, &SocketControl::onHandshakeOverdue);
+}
+
+QSslSocket *SocketControl::socket()
+{
+    if (m_socket)
+        return m_socket;
+    m_socket = new QSslSocket(this);
     // One read, and so one received block, is at most this long: a server that sends without
     // pause costs bounded work and memory per event, and the tick and the user's clicks get
     // their turn in between.
@@ -52,14 +60,13 @@ SocketControl::SocketControl(QObject *parent)
     connect(m_socket, &QSslSocket::connected, this, &SocketControl::onConnected);
     connect(m_socket, &QSslSocket::encrypted, this, &SocketControl::onEncrypted);
     connect(m_socket, &QSslSocket::sslErrors, this, &SocketControl::onSslErrors);
-    m_handshakeDeadline->setSingleShot(true);
-    connect(m_handshakeDeadline, &QTimer::timeout, this, &SocketControl::onHandshakeOverdue);
     connect(m_socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &SocketControl::onErrorOccurred);
     connect(m_socket, &QTcpSocket::readyRead, this, [this] {
         m_lastReceived = QDateTime::currentDateTime();
         emit DataArrival(m_socket->bytesAvailable());
     });
+    return m_socket;
 }
 
 SocketControl::~SocketControl()
@@ -84,7 +91,7 @@ void SocketControl::Connect(const QString &host, const QString &port)
         return;
     }
     if (!m_tls) {
-        m_socket->connectToHost(trimmedHost, quint16(portNumber));
+        socket()->connectToHost(trimmedHost, quint16(portNumber));
         return;
     }
     if (!QSslSocket::supportsSsl()) {
@@ -93,7 +100,7 @@ void SocketControl::Connect(const QString &host, const QString &port)
     }
     // The name the user typed is the one the certificate must bear, and the one the server is
     // told (SNI), whatever the address it resolves to.
-    m_socket->setPeerVerifyName(trimmedHost);
+    socket()->setPeerVerifyName(trimmedHost);
     m_socket->connectToHostEncrypted(trimmedHost, quint16(portNumber));
 }
 
@@ -113,7 +120,8 @@ void SocketControl::closeSocket()
     m_linkLostSince = {};
     // abort() reports disconnected() synchronously; a close from this side is no event.
     m_closingHere = true;
-    m_socket->abort();
+    if (m_socket)
+        m_socket->abort();
     m_closingHere = false;
     releaseInfoDescriptor();
     m_decoder.reset(m_encoding);
@@ -132,13 +140,15 @@ bool SocketControl::SendData(const QString &text)
 
 void SocketControl::GetData(QString &data)
 {
-    data = m_decoder.decode(m_socket->readAll());
+    data = m_socket ? m_decoder.decode(m_socket->readAll()) : QString();
 }
 
 int SocketControl::State() const
 {
     if (m_peerClosed)
         return sckClosing;
+    if (!m_socket)
+        return sckClosed;
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
         return sckResolvingHost;

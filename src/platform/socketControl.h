@@ -107,8 +107,11 @@ private:
     void watchForDeadLink();
     void releaseInfoDescriptor();
     QDateTime lastAcknowledged() const;
+    // Made at the first connect: a TLS socket loads the TLS library, which the window's first
+    // paint need not wait for.
+    QSslSocket *socket();
 
-    QSslSocket *m_socket;
+    QSslSocket *m_socket = nullptr;
     QTimer *m_handshakeDeadline;
     platform::WireEncoding m_encoding = platform::WireEncoding::Cp932;
     bool m_tls = false;
