@@ -6,9 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The fuzz targets need clang, the installed-files check the desktop-entry and metadata
-# validators, the end-to-end tests private IRC servers of each family, and a test of a dead link a packet
-# filter and a network namespace of its own.
-scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream nftables iproute2
+# validators, the end-to-end tests private IRC servers of each family and, for TLS, certificates
+# they make with openssl, and a test of a dead link a packet filter and a network namespace of
+# its own.
+scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream nftables iproute2 \
+    openssl
 scripts/need-ircd.sh
 scripts/need-other-ircds.sh > /dev/null
 # Qt for Windows is built once into a cache, about twenty minutes of both cores on a fresh
