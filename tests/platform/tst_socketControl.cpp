@@ -4,6 +4,7 @@
 #include "platform/wireEncoding.h"
 
 #include <QSignalSpy>
+#include <QSslSocket>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -154,6 +155,9 @@ private slots:
                 || socket.State() == SocketControl::sckResolvingHost);
         QVERIFY(connected.wait());
         QCOMPARE(socket.State(), int(SocketControl::sckConnected));
+        // Each line leaves at once, not after the server acknowledged the one before.
+        QCOMPARE(socket.findChild<QSslSocket *>()->socketOption(QAbstractSocket::LowDelayOption),
+                 QVariant(1));
         socket.Close();
         QCOMPARE(socket.State(), int(SocketControl::sckClosed));
         socket.Close();
