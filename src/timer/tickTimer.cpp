@@ -14,7 +14,10 @@ TickTimer::TickTimer(QObject *parent)
     : QObject(parent)
     , m_wakeUp(new platform::PreciseWakeUp(this))
 {
-    connect(m_wakeUp, &platform::PreciseWakeUp::woke, this, [this] { wake(Clock::now()); });
+    connect(m_wakeUp, &platform::PreciseWakeUp::woke, this, [this] {
+        spinToTheDeadline();
+        wake(Clock::now());
+    });
 }
 
 void TickTimer::start(Clock::time_point start)
@@ -22,7 +25,7 @@ void TickTimer::start(Clock::time_point start)
     m_start = start;
     m_ticksDone = 0;
     m_active = true;
-    m_wakeUp->wakeAt(nextDue());
+    m_wakeUp->wakeAt(nextDue() - wakeUpLead);
 }
 
 void TickTimer::stop()
@@ -39,7 +42,18 @@ void TickTimer::wake(Clock::time_point now)
     if (due)
         ++m_ticksDone;
     // Armed before the tick's work, which may stop the timer.
-    m_wakeUp->wakeAt(nextDue());
+    m_wakeUp->wakeAt(nextDue() - wakeUpLead);
     if (due)
         emit timeout();
+}
+
+void TickTimer::spinToTheDeadline()
+{
+    const Clock::time_point deadline = nextDue();
+    Clock::time_point now = Clock::now();
+    // A wake-up earlier than asked for goes back to sleep in wake().
+    if (!m_active || deadline - now > wakeUpLead)
+        return;
+    while (now < deadline)
+        now = Clock::now();
 }

@@ -9,13 +9,16 @@ class PreciseWakeUp;
 
 // The one-second tick of a run. Tick k falls due at the start's reading of the monotonic clock
 // plus k intervals, whatever happened to the ticks before it: a late tick never shifts the
-// later ones, so a run cannot drift. The system's precise timer wakes the program at each
-// deadline.
+// later ones, so a run cannot drift. The system's precise timer wakes the program shortly
+// before each deadline, and the last stretch is waited out on the clock.
 class TickTimer : public QObject
 {
     Q_OBJECT
 public:
     using Clock = std::chrono::steady_clock;
+    // Waking a sleeping processor takes the system a varying part of a millisecond, and more
+    // with Windows' timers; spinning through the last stretch takes none.
+    static constexpr std::chrono::microseconds wakeUpLead {2000};
 
     explicit TickTimer(QObject *parent = nullptr);
 
@@ -34,6 +37,8 @@ signals:
     void timeout();
 
 private:
+    void spinToTheDeadline();
+
     platform::PreciseWakeUp *m_wakeUp;
     std::chrono::milliseconds m_interval {0};
     Clock::time_point m_start;

@@ -294,11 +294,16 @@ private slots:
     void loginDuringARunLeavesTheRunsControls()
     {
         start(u"2"_s);
+        const auto dueBeforeTheDrop = form->tmrCountTime->nextDue();
         tick(3);
         session->server->closeClient();
         QTRY_VERIFY(!form->loggedIn());
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
+        // The reconnection neither restarts nor shifts the run's deadlines.
+        QVERIFY(form->tmrCountTime->isActive());
+        QCOMPARE((form->tmrCountTime->nextDue() - dueBeforeTheDrop) % std::chrono::seconds(1),
+                 std::chrono::nanoseconds(0));
         QVERIFY(!form->cmdCount->isEnabled());
         QVERIFY(!form->cboMinutes->isEnabled());
         QVERIFY(!form->mnuDisconnect->isEnabled());
