@@ -2,6 +2,8 @@
 
 #include "platform/preciseWakeUp.h"
 
+#include <algorithm>
+
 namespace {
 
 // A wake-up this close before its deadline is the tick itself: sleeping again for the rest
@@ -14,10 +16,7 @@ TickTimer::TickTimer(QObject *parent)
     : QObject(parent)
     , m_wakeUp(new platform::PreciseWakeUp(this))
 {
-    connect(m_wakeUp, &platform::PreciseWakeUp::woke, this, [this] {
-        spinToTheDeadline();
-        wake(Clock::now());
-    });
+    connect(m_wakeUp, &platform::PreciseWakeUp::woke, this, [this] { wokeUp(Clock::now()); });
 }
 
 void TickTimer::start(Clock::time_point start)
@@ -25,7 +24,7 @@ void TickTimer::start(Clock::time_point start)
     m_start = start;
     m_ticksDone = 0;
     m_active = true;
-    m_wakeUp->wakeAt(nextDue() - wakeUpLead);
+    armWakeUp();
 }
 
 void TickTimer::stop()
@@ -42,9 +41,28 @@ void TickTimer::wake(Clock::time_point now)
     if (due)
         ++m_ticksDone;
     // Armed before the tick's work, which may stop the timer.
-    m_wakeUp->wakeAt(nextDue() - wakeUpLead);
+    armWakeUp();
     if (due)
         emit timeout();
+}
+
+void TickTimer::wokeUp(Clock::time_point now)
+{
+    if (!m_active)
+        return;
+    // Later than that, it was not the timer but a stalled or suspended system.
+    const auto late = std::chrono::duration_cast<std::chrono::microseconds>(now - m_wakeUpAskedFor);
+    if (late > late.zero() && late < longestWakeUpLead)
+        m_wakeUpLead = std::clamp(late + std::chrono::milliseconds(1), m_wakeUpLead,
+                                  longestWakeUpLead);
+    spinToTheDeadline();
+    wake(Clock::now());
+}
+
+void TickTimer::armWakeUp()
+{
+    m_wakeUpAskedFor = nextDue() - m_wakeUpLead;
+    m_wakeUp->wakeAt(m_wakeUpAskedFor);
 }
 
 void TickTimer::spinToTheDeadline()
@@ -52,7 +70,7 @@ void TickTimer::spinToTheDeadline()
     const Clock::time_point deadline = nextDue();
     Clock::time_point now = Clock::now();
     // A wake-up earlier than asked for goes back to sleep in wake().
-    if (!m_active || deadline - now > wakeUpLead)
+    if (!m_active || deadline - now > m_wakeUpLead)
         return;
     while (now < deadline)
         now = Clock::now();

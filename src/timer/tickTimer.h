@@ -17,8 +17,10 @@ class TickTimer : public QObject
 public:
     using Clock = std::chrono::steady_clock;
     // Waking a sleeping processor takes the system a varying part of a millisecond, and more
-    // with Windows' timers; spinning through the last stretch takes none.
-    static constexpr std::chrono::microseconds wakeUpLead {2000};
+    // with some of Windows' timers; spinning through the last stretch takes none. The lead
+    // grows to cover the latest wake-up seen, up to the longest.
+    static constexpr std::chrono::microseconds firstWakeUpLead {2000};
+    static constexpr std::chrono::microseconds longestWakeUpLead {10000};
 
     explicit TickTimer(QObject *parent = nullptr);
 
@@ -30,6 +32,11 @@ public:
     bool isActive() const { return m_active; }
     Clock::time_point nextDue() const { return m_start + (m_ticksDone + 1) * m_interval; }
 
+    // How long before the next deadline the system is asked to wake the program.
+    std::chrono::microseconds wakeUpLead() const { return m_wakeUpLead; }
+
+    // The system's wake-up, at now.
+    void wokeUp(Clock::time_point now);
     // The wake-up at now: the next tick, if it is due.
     void wake(Clock::time_point now);
 
@@ -37,9 +44,12 @@ signals:
     void timeout();
 
 private:
+    void armWakeUp();
     void spinToTheDeadline();
 
     platform::PreciseWakeUp *m_wakeUp;
+    std::chrono::microseconds m_wakeUpLead = firstWakeUpLead;
+    Clock::time_point m_wakeUpAskedFor;
     std::chrono::milliseconds m_interval {0};
     Clock::time_point m_start;
     qint64 m_ticksDone = 0;

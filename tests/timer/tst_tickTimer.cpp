@@ -40,6 +40,28 @@ private slots:
         QCOMPARE(duration_cast<milliseconds>(timer.nextDue() - start).count(), nextDueMs);
     }
 
+    // A wake-up later than asked for makes the timer ask earlier, with a millisecond to spare.
+    void theWakeUpLeadCoversLateWakeUps_data()
+    {
+        QTest::addColumn<int>("lateUs");
+        QTest::addColumn<int>("leadUs");
+        QTest::newRow("on time") << 0 << 2000;
+        QTest::newRow("5 ms late") << 5000 << 6000;
+        QTest::newRow("9.5 ms late: no more than 10 ms") << 9500 << 10000;
+        QTest::newRow("a 3-s stall is not the timer's") << 3000000 << 2000;
+    }
+    void theWakeUpLeadCoversLateWakeUps()
+    {
+        QFETCH(int, lateUs);
+        QFETCH(int, leadUs);
+        TickTimer timer;
+        timer.setInterval(1000);
+        const Clock::time_point start = Clock::now();
+        timer.start(start);
+        timer.wokeUp(start + 1s - TickTimer::firstWakeUpLead + microseconds(lateUs));
+        QCOMPARE(timer.wakeUpLead(), microseconds(leadUs));
+    }
+
     // The system's timer, for real: never before the deadline (the last stretch is waited out),
     // and silent once stopped.
     void theSystemWakesAtTheDeadline()
