@@ -40,6 +40,8 @@ public:
 
     // Called on the server's thread.
     void listen();
+    // Closes the program's connection, as a server restart would.
+    void dropClient();
 
 signals:
     void floodRequested();

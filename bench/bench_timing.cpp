@@ -1,13 +1,17 @@
-// Tick accuracy of a real two-minute run, optionally under a flood of server traffic.
-//   bench_timing precise|tls|flood|glib
-// (glib: the flood on Qt's default GLib event loop, for comparison)
-// Prints one table row: announcement deviations as the server received them, the tick
-// handler's own deviations, and for the flood the ingest rate, peak RSS and event latency.
+// Tick accuracy of a real one-minute run, as the server receives it.
+//   bench_timing plain|tls|flood|glib|reconnect
+// The window shows on the platform Qt is given: offscreen, an X11 display, or Windows (under
+// Wine). flood: the server floods the program with 100 MB meanwhile; glib: the same on Qt's
+// default GLib event loop; reconnect: the server drops the program once and the run starts
+// after the reconnection. Prints one table row: each announcement's lateness on the wire
+// against the start notice + k s, and where a tick's time goes (the system's wake-up against
+// the moment asked for, the deadline to the line's write, the write to the wire).
 
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "benchServer.h"
+#include "wireTap.h"
 #include "platform/eventLoop.h"
 #include "platform/messageBox.h"
 #include "platform/socketControl.h"
@@ -16,7 +20,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -68,35 +74,79 @@ double peakRssMb()
     return 0;
 }
 
+// Waits in a sleeping event loop, as the program's own loop waits between ticks; a spinning
+// wait would keep the processor awake and hide the cost of waking it.
 void waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || elapsed.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    check.start(100);
+    if (!done())
+        loop.exec();
 }
 
-// The tick each announcement of a two-minute run belongs to.
+// The tick each announcement of a one-minute run belongs to.
 int idealTick(const QString &text)
 {
-    static const QMap<QString, int> ticks {
-        {u"10＠"_s, 1},       {u"5＠"_s, 6},     {u"4＠"_s, 7},  {u"3＠"_s, 8},
-        {u"2＠"_s, 9},        {u"1＠"_s, 10},    {u"0＠"_s, 11}, {u"開始！＠"_s, 11},
-        {u"1分経過＠"_s, 71}, {u"終了＠"_s, 131}};
+    static const QMap<QString, int> ticks {{u"10＠"_s, 1}, {u"5＠"_s, 6},  {u"4＠"_s, 7},
+                                           {u"3＠"_s, 8},  {u"2＠"_s, 9},  {u"1＠"_s, 10},
+                                           {u"0＠"_s, 11}, {u"開始！＠"_s, 11}, {u"終了＠"_s, 71}};
     if (text.startsWith(u"計測時間"_s))
         return 0;
     return ticks.value(text, -1);
+}
+
+// When the event loop hands the tick timer its wake-up, the moment it was asked for, and the
+// deadline.
+class WakeUpWatch : public QObject
+{
+public:
+    struct WakeUp
+    {
+        Clock::time_point at, askedFor, due;
+    };
+
+    explicit WakeUpWatch(TickTimer *timer)
+        : m_timer(timer)
+    {
+        for (QObject *notifier : timer->findChildren<QObject *>())
+            notifier->installEventFilter(this);
+    }
+    QList<WakeUp> wakeUps;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if ((event->type() == QEvent::SockAct || event->type() == QEvent::WinEventAct)
+            && m_timer->isActive())
+            wakeUps.append({Clock::now(), m_timer->nextDue() - m_timer->wakeUpLead(),
+                            m_timer->nextDue()});
+        return false;
+    }
+
+private:
+    TickTimer *m_timer;
+};
+
+double msBetween(Clock::time_point from, Clock::time_point to)
+{
+    return duration<double, std::milli>(to - from).count();
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    const QString mode = QString::fromLatin1(argc > 1 ? argv[1] : "precise");
-    const bool flood = mode == u"flood"_s;
+    const QString mode = QString::fromLatin1(argc > 1 ? argv[1] : "plain");
+    const bool flood = mode == u"flood"_s || mode == u"glib"_s;
     // As the program's own main() does; "glib" measures Qt's default loop for comparison.
     if (mode != u"glib"_s)
         platform::useFairEventLoop();
@@ -110,11 +160,12 @@ int main(int argc, char *argv[])
         return platform::IDOK;
     });
 
-    BenchServer server(flood || mode == u"glib"_s ? qint64(100) << 20 : 0, tls);
+    BenchServer server(flood ? qint64(100) << 20 : 0, tls);
     QThread serverThread;
     server.moveToThread(&serverThread);
     serverThread.start();
     QMetaObject::invokeMethod(&server, &BenchServer::listen, Qt::BlockingQueuedConnection);
+    WireTap tap(server.port());
 
     frmMain form;
     form.show();
@@ -124,82 +175,128 @@ int main(int argc, char *argv[])
     form.Ws->setTls(tls);
     form.Ws->Connect(form.strServer, QString::number(server.port()));
     waitUntil([&] { return form.loggedIn(); }, 10000);
+    if (mode == u"reconnect"_s) {
+        QMetaObject::invokeMethod(&server, &BenchServer::dropClient, Qt::BlockingQueuedConnection);
+        waitUntil([&] { return !form.loggedIn(); }, 10000);
+        waitUntil([&] { return form.loggedIn(); }, 60000);
+    }
     if (!form.loggedIn()) {
         std::fprintf(stderr, "the program did not log in\n");
         return 1;
     }
 
-    // Event latency: a probe thread posts a stamped call to the UI thread every 10 ms.
+    // Event latency under the flood: a probe thread posts a stamped call to the UI thread every
+    // 10 ms. Not in the other runs, where its wake-ups would keep the processor awake.
     QObject probeTarget;
     QList<double> latenciesMs;
-    std::atomic<bool> probing = true;
+    std::atomic<bool> probing = flood;
     std::thread probe([&] {
         while (probing) {
             std::this_thread::sleep_for(10ms);
             const Clock::time_point posted = Clock::now();
             QMetaObject::invokeMethod(&probeTarget, [&latenciesMs, posted] {
-                latenciesMs << duration<double, std::milli>(Clock::now() - posted).count();
+                latenciesMs << msBetween(posted, Clock::now());
             });
         }
     });
 
-    QList<Clock::time_point> tickTimes;
-    QObject::connect(form.tmrCountTime, &TickTimer::timeout, &probeTarget,
-                     [&] { tickTimes << Clock::now(); });
+    WakeUpWatch wakeUpWatch(form.tmrCountTime);
+    QList<Clock::time_point> writes;
+    QObject::connect(form.Ws->findChild<QSslSocket *>(), &QIODevice::bytesWritten, &probeTarget,
+                     [&] { writes << Clock::now(); });
 
     waitUntil([] { return false; }, 1000);
-    if (server.floodBytes() > 0) {
+    if (flood) {
         server.startFlood();
         waitUntil([] { return false; }, 1000);
     }
-    form.cboMinutes->setEditText(u"2"_s);
+    form.cboMinutes->setEditText(u"1"_s);
     const Clock::time_point click = Clock::now();
+    writes.clear();
     form.cmdCount_Click();
-    waitUntil([&] { return !form.tmrCountTime->isActive(); }, 200000);
-    waitUntil([&] { return server.floodBytes() == 0 || server.floodDone(); }, 300000);
+    waitUntil([&] { return !form.tmrCountTime->isActive(); }, 100000);
+    waitUntil([&] { return !flood || server.floodDone(); }, 300000);
     waitUntil([] { return false; }, 500);
     probing = false;
     probe.join();
 
-    QList<double> wireDeviations;
-    QList<std::pair<double, double>> wirePoints;
-    platform::Cp932Decoder decoder;
-    for (const BenchServer::Received &received : server.received()) {
-        if (received.at < click)
-            continue;
-        const qsizetype colon = received.line.indexOf(" :");
-        const int tick = idealTick(decoder.decode(received.line.mid(colon + 2)));
-        if (tick < 0)
-            continue;
-        const double deviation
-            = duration<double, std::milli>(received.at - click).count() - tick * 1000.0;
-        wireDeviations << deviation;
-        wirePoints.append({tick, deviation});
+    // Where the wire can be watched, a line's time is when it passed the loopback interface;
+    // otherwise when the server's thread read it. Every line is one segment of its own.
+    QList<BenchServer::Received> received;
+    for (const BenchServer::Received &line : server.received()) {
+        if (line.at >= click)
+            received << line;
     }
-    QList<double> tickDeviations;
-    QList<std::pair<double, double>> tickPoints;
-    for (qsizetype i = 0; i < tickTimes.size(); ++i) {
-        const double deviation
-            = duration<double, std::milli>(tickTimes[i] - click).count() - (i + 1) * 1000.0;
-        tickDeviations << deviation;
-        tickPoints.append({i + 1, deviation});
+    QList<Clock::time_point> segments;
+    for (Clock::time_point segment : tap.segments()) {
+        if (segment >= click)
+            segments << segment;
+    }
+    const bool onTheWire = segments.size() == received.size();
+    struct Line
+    {
+        int tick;
+        Clock::time_point at;
+    };
+    QList<Line> lines;
+    platform::Cp932Decoder decoder;
+    for (qsizetype i = 0; i < received.size(); ++i) {
+        const qsizetype colon = received[i].line.indexOf(" :");
+        const int tick = idealTick(decoder.decode(received[i].line.mid(colon + 2)));
+        if (tick >= 0)
+            lines.append({tick, onTheWire ? segments[i] : received[i].at});
+    }
+    if (lines.isEmpty() || lines.first().tick != 0) {
+        std::fprintf(stderr, "the start notice did not arrive\n");
+        return 1;
+    }
+    QList<double> lateness;
+    QList<std::pair<double, double>> latenessPoints;
+    for (const Line &line : lines.sliced(1)) {
+        const double late = msBetween(lines.first().at, line.at) - line.tick * 1000.0;
+        lateness << late;
+        latenessPoints.append({line.tick, late});
+    }
+    // The system's wake-up against the moment it was asked for, a lead before the deadline.
+    QList<double> wakeUpLate;
+    for (const WakeUpWatch::WakeUp &wakeUp : wakeUpWatch.wakeUps)
+        wakeUpLate << msBetween(wakeUp.askedFor, wakeUp.at);
+    // Every line is one write of its own, so the n-th write is the n-th line; the write's
+    // stamp is taken when the socket has handed the bytes to the system.
+    QList<double> toWrite, toWire;
+    if (writes.size() == lines.size() && !wakeUpWatch.wakeUps.isEmpty()) {
+        const Clock::time_point start = wakeUpWatch.wakeUps.first().due - 1s;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            toWrite << msBetween(start + lines[i].tick * 1s, writes[i]);
+            toWire << msBetween(writes[i], lines[i].at);
+        }
     }
 
-    const Figures wire = figuresOf(wireDeviations);
-    const Figures ticks = figuresOf(tickDeviations);
-    const Figures latency = figuresOf(latenciesMs);
-    std::printf("| %-7s | %2lld | %6.2f | %6.2f | %7.4f | %3lld | %6.2f | %6.2f | %7.4f | %6.2f | "
-                "%6.2f |",
-                qPrintable(mode), qlonglong(wireDeviations.size()), wire.median, wire.max,
-                slopeOf(wirePoints), qlonglong(tickDeviations.size()), ticks.median, ticks.max,
-                slopeOf(tickPoints), latency.median, latency.max);
-    if (server.floodBytes() > 0) {
+    const Figures late = figuresOf(lateness);
+    const Figures wakeUp = figuresOf(wakeUpLate);
+    const Figures work = figuresOf(toWrite);
+    const Figures transit = figuresOf(toWire);
+    std::printf("| %s %s%s | %2lld | %5.2f | %5.2f | %7.4f | %5.2f | %5.2f | %5.2f | %5.2f | %5.2f "
+                "| %5.2f |",
+                qPrintable(QGuiApplication::platformName()), qPrintable(mode),
+                onTheWire ? "" : " (server's stamps)",
+                qlonglong(lateness.size()), late.median, late.max, slopeOf(latenessPoints),
+                wakeUp.median, wakeUp.max, work.median, work.max, transit.median, transit.max);
+    if (flood) {
+        const Figures latency = figuresOf(latenciesMs);
         const QString log = form.serverLog().txtRec->logText();
         const bool newestKept
             = log.lastIndexOf(QString::fromLatin1(server.lastFloodMessage())) > log.size() - 300000;
-        std::printf(" %.1f MB/s, peak RSS %.0f MB, %lld log lines, newest kept: %s |",
-                    server.floodBytes() / double(1 << 20) / server.floodSeconds(), peakRssMb(),
-                    qlonglong(log.count(u'\n') + 1), newestKept ? "yes" : "no");
+        std::printf(" %.1f MB/s, event latency %.2f / %.2f ms, ",
+                    server.floodBytes() / double(1 << 20) / server.floodSeconds(),
+                    latency.median, latency.max);
+        const double rss = peakRssMb();
+        if (rss > 0)
+            std::printf("peak RSS %.0f MB, ", rss);
+        std::printf("%lld log lines, newest kept: %s |", qlonglong(log.count(u'\n') + 1),
+                    newestKept ? "yes" : "no");
+    } else {
+        std::printf(" |");
     }
     std::printf("\n");
     serverThread.quit();
