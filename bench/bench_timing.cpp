@@ -166,24 +166,29 @@ int main(int argc, char *argv[])
     serverThread.start();
     QMetaObject::invokeMethod(&server, &BenchServer::listen, Qt::BlockingQueuedConnection);
     WireTap tap(server.port());
+    const auto fail = [&](const char *why) {
+        std::fprintf(stderr, "%s\n", why);
+        serverThread.quit();
+        serverThread.wait();
+        return 1;
+    };
 
     frmMain form;
     form.show();
     form.strServer = u"127.0.0.1"_s;
+    form.strPort = QString::number(server.port());
     form.strNick = u"Timer"_s;
     form.strChannel = u"#Durmast_Velmor"_s;
     form.Ws->setTls(tls);
-    form.Ws->Connect(form.strServer, QString::number(server.port()));
+    form.Ws->Connect(form.strServer, form.strPort);
     waitUntil([&] { return form.loggedIn(); }, 10000);
     if (mode == u"reconnect"_s) {
         QMetaObject::invokeMethod(&server, &BenchServer::dropClient, Qt::BlockingQueuedConnection);
         waitUntil([&] { return !form.loggedIn(); }, 10000);
         waitUntil([&] { return form.loggedIn(); }, 60000);
     }
-    if (!form.loggedIn()) {
-        std::fprintf(stderr, "the program did not log in\n");
-        return 1;
-    }
+    if (!form.loggedIn())
+        return fail("the program did not log in");
 
     // Event latency under the flood: a probe thread posts a stamped call to the UI thread every
     // 10 ms. Not in the other runs, where its wake-ups would keep the processor awake.
@@ -246,10 +251,8 @@ int main(int argc, char *argv[])
         if (tick >= 0)
             lines.append({tick, onTheWire ? segments[i] : received[i].at});
     }
-    if (lines.isEmpty() || lines.first().tick != 0) {
-        std::fprintf(stderr, "the start notice did not arrive\n");
-        return 1;
-    }
+    if (lines.isEmpty() || lines.first().tick != 0)
+        return fail("the start notice did not arrive");
     QList<double> lateness;
     QList<std::pair<double, double>> latenessPoints;
     for (const Line &line : lines.sliced(1)) {

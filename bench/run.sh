@@ -17,12 +17,12 @@ openbox > /dev/null 2>&1 &
 openbox_pid=$!
 trap 'kill "$openbox_pid" "$XVFB_PID"' EXIT
 
-echo "Lateness of each announcement at the server against the start notice + k s, in ms, and"
-echo "where a tick's time goes: the system's wake-up after the deadline, the tick's work up to"
-echo "the write, the write's way to the server (whose stamp may come first). Drift is the"
-echo "lateness's slope in ms per tick."
+echo "Lateness of each announcement on the wire against the start notice + k s, in ms; drift is"
+echo "its slope in ms per tick. Where a tick's time goes: the system's wake-up against the moment"
+echo "asked for, the deadline to the line's write, the write to the wire (negative: the write"
+echo "returns after the line has passed)."
 echo
-echo "| run | lines | median | worst | drift | wake-up median | wake-up worst | work median | work worst | to server median | to server worst | flood |"
+echo "| run | lines | median | worst | drift | wake-up median | wake-up worst | work median | work worst | to wire median | to wire worst | flood |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
 for mode in plain tls flood glib reconnect; do
     QT_QPA_PLATFORM=offscreen build/bench/bench_timing "$mode"
