@@ -5,11 +5,6 @@
 
 #include <QSslServer>
 #include <QTcpSocket>
-#include <QThread>
-#include <cstdio>
-#ifdef Q_OS_LINUX
-#include <pthread.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -23,17 +18,6 @@ BenchServer::BenchServer(qint64 floodBytes, bool tls)
 
 void BenchServer::listen()
 {
-    // The stamps are the measurement: on two cores, the program's window work and the display
-    // server would otherwise keep this thread waiting for a processor for a millisecond or two
-    // after a line has arrived.
-#ifdef Q_OS_LINUX
-    sched_param realTime {};
-    realTime.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime) != 0)
-        std::fprintf(stderr, "the server's thread runs without real-time priority\n");
-#else
-    QThread::currentThread()->setPriority(QThread::TimeCriticalPriority);
-#endif
     if (m_tls) {
         auto *tlsServer = new QSslServer(this);
         tlsServer->setSslConfiguration(testCertificate::serverConfiguration());
