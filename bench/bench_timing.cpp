@@ -63,14 +63,17 @@ double slopeOf(const QList<std::pair<double, double>> &points)
     return d == 0 ? 0 : (n * sxy - sx * sy) / d;
 }
 
+// Linux only; elsewhere 0, and the figure is left out.
 double peakRssMb()
 {
+#ifdef Q_OS_LINUX
     QFile status(u"/proc/self/status"_s);
     status.open(QIODevice::ReadOnly);
     for (const QByteArray &line : status.readAll().split('\n')) {
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
     }
+#endif
     return 0;
 }
 
