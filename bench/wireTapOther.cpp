@@ -11,5 +11,3 @@ QList<WireTap::Clock::time_point> WireTap::segments()
 {
     return {};
 }
-
-void WireTap::watch() {}

@@ -70,7 +70,7 @@ void TickTimer::spinToTheDeadline()
     const Clock::time_point deadline = nextDue();
     Clock::time_point now = Clock::now();
     // A wake-up earlier than asked for goes back to sleep in wake().
-    if (!m_active || deadline - now > m_wakeUpLead)
+    if (deadline - now > m_wakeUpLead)
         return;
     while (now < deadline)
         now = Clock::now();
