@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix icoutils nsis zip \
-    binutils-mingw-w64-x86-64
+    binutils-mingw-w64-x86-64 qt6-translations-l10n
 qt=$(scripts/build-windows-qt.sh)
 build=$PWD/build-windows
 cmake -G Ninja -S . -B "$build" \
@@ -19,12 +19,14 @@ cmake --build "$build"
 version=$(sed -n 's/^project(kestrion VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 folder=$build/kestrion
 rm -rf "$folder"
-mkdir -p "$folder/platforms" "$folder/styles" "$folder/tls"
+mkdir -p "$folder/platforms" "$folder/styles" "$folder/tls" "$folder/translations"
 cp "$build/kestrion.exe" "$folder/"
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
 # TLS through Windows' own Schannel and certificate store.
 cp "$qt/plugins/tls/qschannelbackend.dll" "$folder/tls/"
+# Qt's own buttons and menus in Japanese: Debian's translation of the very Qt built for Windows.
+cp /usr/share/qt6/translations/qtbase_ja.qm "$folder/translations/"
 
 # Exactly the DLLs that the program and its plugins load, found by following their imports;
 # the system's own DLLs are not in these folders and stay out.

@@ -3,6 +3,7 @@
 # builds into build/. Extra arguments go to CMake's configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/need-packages.sh cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-ipafont-gothic
+scripts/need-packages.sh cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-ipafont-gothic \
+    qt6-translations-l10n
 cmake -S . -B build "$@"
 cmake --build build -j"$(nproc)"

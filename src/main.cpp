@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "app/qtTranslation.h"
 #include "platform/eventLoop.h"
 #include "platform/windowHelpers.h"
 #include "platform/windowingPlatform.h"
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     platform::useFairEventLoop();
     platform::preferX11WhereAvailable();
     QApplication app(argc, argv);
+    installQtTranslation(app);
     // Lets a taskbar match the windows to the installed desktop entry; the application icon
     // also marks the message boxes.
     QGuiApplication::setDesktopFileName(platform::desktopId());

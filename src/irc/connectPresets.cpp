@@ -46,6 +46,26 @@ bool isPlainTextPreset(const QString &port)
     return port != defaultTlsPort() && ports().contains(port);
 }
 
+int adjacentPortIndex(const QString &shown, int step)
+{
+    const QStringList list = ports();
+    const int at = list.indexOf(shown);
+    if (at >= 0) {
+        const int next = at + step;
+        return next >= 0 && next < list.size() ? next : -1;
+    }
+    const int port = shown.toInt();
+    int found = -1;
+    for (int i = 0; i < list.size(); ++i) {
+        const int preset = list[i].toInt();
+        if (step > 0 && preset > port)
+            return i;
+        if (step < 0 && preset < port)
+            found = i;
+    }
+    return found;
+}
+
 QStringList channels()
 {
     return {u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s, u"#Prenn_Velmor"_s,

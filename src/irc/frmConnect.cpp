@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 using namespace platform;
@@ -80,9 +81,22 @@ frmConnect::frmConnect()
     cboChannel = makeCombo(true, this, 2640, 480, 1695, 300);
     lblEncoding = makeLabel(u"文字コード"_s, this, 120, 885, 1335, 255);
     cboEncoding = makeCombo(false, this, 1200, 840, 1695, 300);
-    cboEncoding->addItem(u"CP932 (Shift_JIS)"_s, int(WireEncoding::Cp932));
-    cboEncoding->addItem(u"ISO-2022-JP (JIS)"_s, int(WireEncoding::Iso2022Jp));
-    cboEncoding->addItem(u"UTF-8"_s, int(WireEncoding::Utf8));
+    // Short names that fit the narrow box; the full name is the tooltip and what a screen
+    // reader says.
+    const std::tuple<QString, QString, WireEncoding> encodings[] = {
+        {u"CP932"_s, u"CP932 (Shift_JIS)"_s, WireEncoding::Cp932},
+        {u"ISO-2022-JP"_s, u"ISO-2022-JP (JIS)"_s, WireEncoding::Iso2022Jp},
+        {u"UTF-8"_s, u"UTF-8"_s, WireEncoding::Utf8}};
+    for (const auto &[shortName, fullName, encoding] : encodings) {
+        cboEncoding->addItem(shortName, int(encoding));
+        cboEncoding->setItemData(cboEncoding->count() - 1, fullName, Qt::ToolTipRole);
+        cboEncoding->setItemData(cboEncoding->count() - 1, fullName, Qt::AccessibleTextRole);
+    }
+    const auto showFullName = [this] {
+        cboEncoding->setToolTip(cboEncoding->currentData(Qt::ToolTipRole).toString());
+    };
+    showFullName();
+    connect(cboEncoding, &QComboBox::currentIndexChanged, this, showFullName);
     chkTls = new QCheckBox(u"TLSを使う"_s, this);
     placeInTwips(chkTls, 3000, 870, 1335, 255);
     lblPassword = makeLabel(u"パスワード"_s, this, 120, 1245, 1335, 255);
@@ -121,6 +135,13 @@ frmConnect::frmConnect()
     for (QWidget *box : {static_cast<QWidget *>(cboServer), static_cast<QWidget *>(txtNick),
                          static_cast<QWidget *>(cboChannel), static_cast<QWidget *>(cboPort)})
         box->installEventFilter(this);
+    // An editable box keeps its list's place apart from its text: without this, Down from a
+    // shown 6664 went to the entry after the first.
+    connect(cboPort, &QComboBox::editTextChanged, this, [this](const QString &text) {
+        const int at = cboPort->findText(text);
+        if (at >= 0 && at != cboPort->currentIndex())
+            cboPort->setCurrentIndex(at);
+    });
     connect(chkTls, &QCheckBox::clicked, this, &frmConnect::chkTls_Click);
     connect(cmdConnect, &QPushButton::clicked, this, &frmConnect::cmdConnect_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConnect::cmdCancel_Click);
@@ -239,6 +260,16 @@ void frmConnect::keyPressEvent(QKeyEvent *event)
 
 bool frmConnect::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == cboPort && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            const int next = connectPresets::adjacentPortIndex(cboPort->currentText(),
+                                                               key == Qt::Key_Down ? 1 : -1);
+            if (next >= 0)
+                cboPort->setEditText(cboPort->itemText(next));
+            return true;
+        }
+    }
     if (isLossOfFocus(event)) {
         if (watched == cboServer)
             cboServer_LostFocus();

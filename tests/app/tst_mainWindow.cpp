@@ -1,12 +1,14 @@
 #include "app/basGeneral.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
+#include "app/qtTranslation.h"
 #include "formHelpers.h"
 #include "irc/frmConnect.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
 #include "namespaceRerun.h"
 #include "platform/instanceLock.h"
+#include "platform/messageBox.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
 #include "terminationRecorder.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -403,6 +406,34 @@ private slots:
         form->cmdClearLog_Click();
         form->cmdClearLog_Click();
         QCOMPARE(responder.boxes.size(), 2);
+    }
+
+    // Qt draws these itself, so only its Japanese translation keeps them from being English.
+    void qtsOwnButtonsAndMenusAreJapanese()
+    {
+        QVERIFY(installQtTranslation(*qApp));
+        const auto buttonsOfTheBox = [](int style) {
+            QStringList texts;
+            QTimer::singleShot(0, [&texts] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                for (QAbstractButton *button : box->buttons())
+                    texts << button->text();
+                box->reject();
+            });
+            showSystemMessageBox({u"?"_s, style, applicationTitle()});
+            texts.sort();
+            return texts;
+        };
+        QCOMPARE(buttonsOfTheBox(MB_WARY_QUESTION), (QStringList {u"いいえ(&N)"_s, u"はい(&Y)"_s}));
+        QCOMPARE(buttonsOfTheBox(MB_CONFIRM), (QStringList {u"OK"_s, u"キャンセル"_s}));
+
+        std::unique_ptr<QMenu> menu(form->txtSend->createStandardContextMenu());
+        QStringList items;
+        for (const QAction *action : menu->actions())
+            items << action->text().section(u'\t', 0, 0);
+        QVERIFY2(items.contains(u"元に戻す(&U)"_s) && items.contains(u"貼り付け(&P)"_s),
+                 qPrintable(items.join(u" / "_s)));
     }
 
 private:

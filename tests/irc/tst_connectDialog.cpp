@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -89,8 +91,11 @@ private slots:
         QCOMPARE(dialog.cboChannel->currentText(), u"#Durmast_Velmor"_s);
         QCOMPARE(dialog.txtNick->text(), u"Timer"_s);
         QCOMPARE(itemsOf(dialog.cboEncoding),
-                 (QStringList {u"CP932 (Shift_JIS)"_s, u"ISO-2022-JP (JIS)"_s, u"UTF-8"_s}));
-        QCOMPARE(dialog.cboEncoding->currentText(), u"CP932 (Shift_JIS)"_s);
+                 (QStringList {u"CP932"_s, u"ISO-2022-JP"_s, u"UTF-8"_s}));
+        QCOMPARE(dialog.cboEncoding->currentText(), u"CP932"_s);
+        QCOMPARE(dialog.cboEncoding->toolTip(), u"CP932 (Shift_JIS)"_s);
+        QCOMPARE(dialog.cboEncoding->itemData(1, Qt::AccessibleTextRole).toString(),
+                 u"ISO-2022-JP (JIS)"_s);
         QVERIFY(!dialog.cboEncoding->isEditable());
         QCOMPARE(dialog.windowTitle(), u"IRCサーバ接続"_s);
     }
@@ -184,6 +189,49 @@ private slots:
         QCOMPARE(dialog.cboPort->currentText(), after);
     }
 
+    void upAndDownMoveFromThePortShown_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("as opened, down") << false << QString() << int(Qt::Key_Down) << u"6665"_s;
+        QTest::newRow("as opened, up") << false << QString() << int(Qt::Key_Up) << u"6663"_s;
+        QTest::newRow("after TLS, up") << true << QString() << int(Qt::Key_Up) << u"6669"_s;
+        QTest::newRow("typed preset") << false << u"6661"_s << int(Qt::Key_Down) << u"6662"_s;
+        QTest::newRow("own port, up") << false << u"6680"_s << int(Qt::Key_Up) << u"6669"_s;
+        QTest::newRow("own port, down") << false << u"6680"_s << int(Qt::Key_Down) << u"6697"_s;
+        QTest::newRow("beyond the list") << false << u"7000"_s << int(Qt::Key_Down) << u"7000"_s;
+    }
+    void upAndDownMoveFromThePortShown()
+    {
+        QFETCH(bool, tls);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, after);
+        frmConnect &dialog = form->connectDialog();
+        if (tls)
+            dialog.chkTls->click();
+        if (!typed.isEmpty()) {
+            dialog.cboPort->lineEdit()->clear();
+            QTest::keyClicks(dialog.cboPort->lineEdit(), typed);
+        }
+        QTest::keyClick(dialog.cboPort, Qt::Key(key));
+        QCOMPARE(dialog.cboPort->currentText(), after);
+    }
+
+    void everyEncodingReadsWholeInItsBox()
+    {
+        QComboBox *box = form->connectDialog().cboEncoding;
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                         QStyle::SC_ComboBoxEditField, box);
+        for (const QString &name : itemsOf(box))
+            QVERIFY2(box->fontMetrics().horizontalAdvance(name) <= field.width(),
+                     qPrintable(name));
+    }
+
     void portDigitsOnly()
     {
         frmConnect &dialog = form->connectDialog();
@@ -262,13 +310,14 @@ private slots:
         dialog.cboServer->setEditText(u"  127.0.0.1 "_s);
         dialog.cboPort->setCurrentText(server.portText());
         dialog.txtNick->setText(u" Nick "_s);
-        dialog.cboEncoding->setCurrentText(u"ISO-2022-JP (JIS)"_s);
+        dialog.cboEncoding->setCurrentText(u"ISO-2022-JP"_s);
         dialog.cmdConnect_Click();
         QVERIFY(server.waitForClient());
         QVERIFY(form->mnuDisconnect->isEnabled());
         QCOMPARE(form->Ws->encoding(), platform::WireEncoding::Iso2022Jp);
         QTRY_VERIFY(!form->isConnectDialogLoaded());
-        QCOMPARE(form->connectDialog().cboEncoding->currentText(), u"ISO-2022-JP (JIS)"_s);
+        QCOMPARE(form->connectDialog().cboEncoding->currentText(), u"ISO-2022-JP"_s);
+        QCOMPARE(form->connectDialog().cboEncoding->toolTip(), u"ISO-2022-JP (JIS)"_s);
         QCOMPARE(form->strServer, u"  127.0.0.1 "_s);
         QCOMPARE(form->strNick, u" Nick "_s);
         QCOMPARE(form->strPort, server.portText());

@@ -25,7 +25,7 @@ uninstall_key='Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\
 "$wine" "$setup" /S
 "$wineserver" -w
 for file in kestrion.exe uninstall.exe Qt6Core.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
-    tls/qschannelbackend.dll; do
+    tls/qschannelbackend.dll translations/qtbase_ja.qm; do
     [ -f "$installed/$file" ] || fail "not installed: $file"
 done
 [ -f "$shortcut" ] || fail "no Start-menu entry"
