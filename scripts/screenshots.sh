@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the real program under Xvfb, driving it as a person would
 # (mouse and keyboard through xdotool) against the playground's IRC server: the main window,
-# the connect dialog, a one-minute run in progress and the expanded view. A second client
-# watches the channel; what it saw is printed at the end.
+# the connect dialog, a one-minute run in progress, the expanded view and, against a TLS server
+# of its own with a self-signed certificate, the certificate question. A second client watches
+# the channel; what it saw is printed at the end.
 #   scripts/screenshots.sh [output folder, default docs/screenshots]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/screenshots}
-scripts/need-packages.sh xvfb openbox xdotool imagemagick
+scripts/need-packages.sh xvfb openbox xdotool imagemagick openssl
 scripts/build.sh > /dev/null
 mkdir -p "$out"
 
@@ -95,5 +96,34 @@ sleep 1
 shoot "$main" expanded.png
 # Ten seconds of countdown, sixty of measurement, the closing lines and the server's queue.
 sleep 60
+
+# A server with a certificate nobody vouches for, as a private server or a bouncer may have.
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost \
+    -keyout "$work/key.pem" -out "$work/cert.pem" 2> /dev/null
+openssl s_server -quiet -naccept 1 -accept 6697 -cert "$work/cert.pem" -key "$work/key.pem" \
+    < /dev/null > /dev/null 2>&1 &
+pids+=($!)
+sleep 1
+# サーバ → 切断 (the first entry that is enabled while logged in) and OK, the box's second button.
+open_menu_entry 20 1
+xdotool search --sync --onlyvisible --name '^kestrion$' > /dev/null
+sleep 0.5
+xdotool key shift+Tab space
+sleep 0.5
+open_menu_entry 20 1
+xdotool search --sync --onlyvisible --name 'IRCサーバ接続' > /dev/null
+sleep 0.5
+# From 接続, three tabs back round to the server box, four on to the TLS box, whose tick moves
+# the port to 6697, and seven back to 接続.
+xdotool key Tab Tab Tab ctrl+a
+xdotool type --delay 50 localhost
+xdotool key Tab Tab Tab Tab space shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab \
+    shift+Tab Return
+question=$(xdotool search --sync --onlyvisible --name '^kestrion$' | head -1)
+sleep 0.5
+shoot "$question" certificate-question.png
+xdotool key Escape
+sleep 0.5
+
 echo "What a second client in the channel saw:"
 cat "$work/watch.log"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build's suite, the Debian
 # package built and checked, a short run of each fuzz target, the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build with its installer
-# and zip, tested under Wine (scripts/test-windows.sh).
+# AddressSanitizer and UndefinedBehaviorSanitizer, the package built, installed and started on
+# Debian 13 (scripts/test-debian13.sh), and the Windows build with its installer and zip,
+# tested under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The fuzz targets need clang, the installed-files check the desktop-entry and metadata
@@ -19,6 +20,11 @@ scripts/need-other-ircds.sh > /dev/null
 qt_log=$(mktemp)
 nice -n 19 scripts/build-windows-qt.sh > /dev/null 2> "$qt_log" &
 qt_build=$!
+# The package on Debian 13 as well, in a system of its own made for it, also at the lowest
+# priority.
+debian13_log=$(mktemp)
+nice -n 19 scripts/test-debian13.sh > "$debian13_log" 2>&1 &
+debian13=$!
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
 scripts/package.sh
@@ -26,5 +32,7 @@ tests/fuzz/run.sh 30
 cmake -S . -B build-sanitize -DKESTRION_SANITIZE=ON > /dev/null
 cmake --build build-sanitize -j"$(nproc)"
 ctest --test-dir build-sanitize --output-on-failure -j2
+wait "$debian13" || { cat "$debian13_log" >&2; exit 1; }
+tail -n 1 "$debian13_log"
 wait "$qt_build" || { cat "$qt_log" >&2; exit 1; }
 scripts/test-windows.sh

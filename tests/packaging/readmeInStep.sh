@@ -1,25 +1,21 @@
 #!/usr/bin/env bash
 # The Japanese README keeps up with the English one: the two link each other, every section
 # of README.md has its counterpart in README.ja.md (by the pairs below; a new English section
-# needs a new pair), and README.ja.md gives the set-up commands exactly as README.md does.
+# needs a new pair), README.ja.md gives the set-up commands exactly as README.md does, and
+# breaks no Japanese sentence across lines.
 #   readmeInStep.sh SOURCE_DIR
 set -euo pipefail
 cd "$1"
 english=README.md
 japanese=README.ja.md
 pairs=(
-    "Try it without an IRC network|IRCネットワークなしで試す"
     "Set up|セットアップ"
-    "Install it|インストール"
+    "Installing|インストール"
+    "A first run with the playground|プレイグラウンドで試す"
     "Using it|使い方"
-    "Servers and encodings|サーバと文字コード"
-    "Encrypted connections and server passwords|暗号化とサーバのパスワード"
-    "Accessibility|アクセシビリティ"
-    "Windows|Windows"
-    "Performance|性能"
-    "Reliability|信頼性"
-    "How it works|仕組み"
-    "Building by hand|手動でのビルド"
+    "When something goes wrong|困ったときは"
+    "Accuracy|正確さ"
+    "Working on Kestrion|開発者向け"
 )
 failed=0
 fail() {
@@ -46,6 +42,13 @@ done < <(sed -n 's/^## //p' "$english")
 while IFS= read -r command; do
     grep -qxF "    $command" "$japanese" || fail "$japanese lacks the set-up command: $command"
 done < <(sed -n '/^## Set up$/,/^## /s/^    \(.\)/\1/p' "$english")
+
+# A line break between two Japanese characters shows in a browser as a stray blank inside the
+# sentence: outside code blocks, each paragraph stands on one line.
+broken=$(awk '/^```/ { code = !code; next }
+    !code && prev ~ /[^\x01-\x7f]$/ && $0 ~ /^[^\x01-\x7f]/ { print FILENAME ":" NR ": " $0 }
+    { prev = $0 }' "$japanese")
+[ -z "$broken" ] || fail "line breaks inside Japanese sentences: $broken"
 
 [ "$failed" -eq 0 ] && echo "PASS: $japanese in step with $english"
 exit "$failed"

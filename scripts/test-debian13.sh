@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds and checks the Debian package in a fresh Debian 13 (trixie) system, then installs it
+# there and starts the program: most people who set Kestrion up on Linux run Debian 13, with
+# a newer Qt, compiler and package validators than Debian 12's. The system is a minbase one
+# made with debootstrap in a scratch folder and removed afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/need-packages.sh debootstrap
+root=$(mktemp -d /var/tmp/kestrion-debian13.XXXXXX)
+cleanup() {
+    for mount in "$root/proc" "$root/dev" "$root"; do
+        mountpoint -q "$mount" && umount -l "$mount"
+    done
+    rm -rf "$root"
+}
+trap cleanup EXIT
+debootstrap --variant=minbase trixie "$root" http://deb.debian.org/debian > /dev/null
+# Bound onto itself, the system is a mount point of its own, as namespaces and apt expect.
+mount --bind "$root" "$root"
+mount -t proc proc "$root/proc"
+mount --rbind /dev "$root/dev"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+mkdir "$root/src"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$root/src"
+chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+    bash -euo pipefail -c '
+        cd /src
+        echo "Debian $(cat /etc/debian_version)"
+        scripts/package.sh > package.log 2>&1 || { cat package.log; exit 1; }
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./build-package/kestrion_*.deb \
+            > /dev/null
+        # Started as a user would, offscreen: it must still be running after a few seconds.
+        mkdir -m 700 /tmp/runtime
+        status=0
+        XDG_RUNTIME_DIR=/tmp/runtime QT_QPA_PLATFORM=offscreen timeout 5 kestrion || status=$?
+        [ "$status" -eq 124 ] || { echo "FAIL: kestrion ended with $status" >&2; exit 1; }
+        echo "PASS: package built, validated, installed and started on Debian 13"'
