@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/runClock.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
@@ -9,7 +11,7 @@
 class QTcpServer;
 class QTcpSocket;
 
-using Clock = std::chrono::steady_clock;
+using Clock = platform::RunClock;
 
 // The IRC server of the benchmarks, run on a thread of its own so that its time stamps do not
 // wait for the program's event loop. It logs the program in, stamps every line it receives,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/runClock.h"
+
 #include <QList>
 #include <QMutex>
 #include <atomic>
@@ -13,7 +15,7 @@
 class WireTap
 {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = platform::RunClock;
 
     explicit WireTap(quint16 port);
     ~WireTap();

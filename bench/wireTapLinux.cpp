@@ -15,13 +15,13 @@ using namespace std::chrono;
 
 namespace {
 
-// The kernel stamps in CLOCK_REALTIME; this is how far that clock is ahead of the steady one.
+// The kernel stamps in CLOCK_REALTIME; this is how far that clock is ahead of the run's one.
 nanoseconds realTimeAhead()
 {
-    timespec real {}, monotonic {};
+    timespec real {}, boot {};
     ::clock_gettime(CLOCK_REALTIME, &real);
-    ::clock_gettime(CLOCK_MONOTONIC, &monotonic);
-    return seconds(real.tv_sec - monotonic.tv_sec) + nanoseconds(real.tv_nsec - monotonic.tv_nsec);
+    ::clock_gettime(CLOCK_BOOTTIME, &boot);
+    return seconds(real.tv_sec - boot.tv_sec) + nanoseconds(real.tv_nsec - boot.tv_nsec);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/runClock.h"
+
 #include <QtGlobal>
-#include <chrono>
 
 class QString;
 class QTime;
@@ -16,8 +17,8 @@ void setMainForm(frmMain *form);
 // Window switches
 void SetMenusOffline();
 void SetMenusOnline();
-// start: the reading of the monotonic clock taken just before the run's first line went out.
-void StartTickTimer(std::chrono::steady_clock::time_point start);
+// start: the reading of the run's clock taken just before the run's first line went out.
+void StartTickTimer(platform::RunClock::time_point start);
 void StopTickTimer();
 
 // Logs

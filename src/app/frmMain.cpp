@@ -58,6 +58,7 @@ frmMain::frmMain(QWidget *parent)
 
     tmrCountTime->setObjectName(u"tmrCountTime"_s);
     connect(tmrCountTime, &TickTimer::timeout, this, &frmMain::tmrCountTime_Timer);
+    connect(tmrCountTime, &TickTimer::stalled, this, &frmMain::tmrCountTime_Stalled);
     Ws->setObjectName(u"Ws"_s);
     connect(Ws, &SocketControl::ConnectEvent, this, &frmMain::Ws_Connect);
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);

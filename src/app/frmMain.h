@@ -2,6 +2,7 @@
 
 #include "irc/receivedLines.h"
 #include "platform/instanceLock.h"
+#include "platform/runClock.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -102,6 +103,9 @@ public:
     void cboMinutes_LostFocus();
     void cmdCount_Click();
     void tmrCountTime_Timer();
+    // The machine froze or slept past one or more ticks: their lines are logged, not sent.
+    void tmrCountTime_Stalled(platform::RunClock::time_point since,
+                              platform::RunClock::time_point now);
     void ShowProgressCaption(const QString &baseCaption, qint16 elapsed);
     void FinishMeasurement(const QString &caption);
     qint16 elapsedSeconds() const { return intElapsed; }

@@ -4,6 +4,8 @@
 
 #include <QAction>
 
+using namespace Qt::StringLiterals;
+
 namespace basGeneral {
 namespace {
 
@@ -34,11 +36,13 @@ void SetMenusOnline()
     mainForm().mnuDisconnect->setEnabled(true);
 }
 
-void StartTickTimer(std::chrono::steady_clock::time_point start)
+void StartTickTimer(platform::RunClock::time_point start)
 {
     TickTimer *timer = mainForm().tmrCountTime;
     timer->setInterval(1000);
     timer->start(start);
+    if (!timer->onSystemTimer())
+        AddStatusLog(u"[-] システムのタイマーを作れないため、Qtのタイマーで計ります"_s);
 }
 
 void StopTickTimer()

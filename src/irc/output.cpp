@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
+#include "timer/tickTimer.h"
 
 #include <QLineEdit>
 
@@ -37,6 +38,12 @@ void logUnsent(const QString &safeLine)
 // status log keeps it, like everything else that was not sent.
 void sendToChannel(const QString &line)
 {
+    // A line whose moment a frozen or sleeping machine let pass would only mislead the channel,
+    // and many at once would read as a flood.
+    if (mainForm().tmrCountTime->isStale()) {
+        AddStatusLog(u"[-] 時刻を過ぎたため送信しません: "_s + withoutLineBreaks(line));
+        return;
+    }
     if (!mainForm().loggedIn()) {
         logUnsent(withoutLineBreaks(line));
         return;

@@ -6,35 +6,37 @@
 
 namespace platform {
 
-// The steady clock is CLOCK_MONOTONIC, so its moments arm the timerfd as they are.
+// The run's clock is CLOCK_BOOTTIME, so its moments arm the timerfd as they are, and a deadline
+// that passed while the machine slept wakes the program as it resumes.
 struct PreciseWakeUp::System
 {
     int descriptor = -1;
     QSocketNotifier *notifier = nullptr;
 };
 
-PreciseWakeUp::PreciseWakeUp(QObject *parent)
-    : QObject(parent)
-    , m_system(new System)
+bool PreciseWakeUp::makeSystemTimer()
 {
-    m_system->descriptor = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    Q_ASSERT(m_system->descriptor >= 0);
-    m_system->notifier = new QSocketNotifier(m_system->descriptor, QSocketNotifier::Read, this);
+    const int descriptor = ::timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    m_system
+        = new System {descriptor, new QSocketNotifier(descriptor, QSocketNotifier::Read, this)};
     connect(m_system->notifier, &QSocketNotifier::activated, this, [this] {
         quint64 expirations = 0;
         if (::read(m_system->descriptor, &expirations, sizeof expirations) > 0)
             emit woke();
     });
+    return true;
 }
 
-PreciseWakeUp::~PreciseWakeUp()
+void PreciseWakeUp::closeSystemTimer()
 {
     delete m_system->notifier;
     ::close(m_system->descriptor);
     delete m_system;
 }
 
-void PreciseWakeUp::wakeAt(Clock::time_point moment)
+void PreciseWakeUp::armSystemTimer(Clock::time_point moment)
 {
     using namespace std::chrono;
     const nanoseconds sinceBoot = moment.time_since_epoch();
@@ -47,7 +49,7 @@ void PreciseWakeUp::wakeAt(Clock::time_point moment)
     ::timerfd_settime(m_system->descriptor, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
-void PreciseWakeUp::cancel()
+void PreciseWakeUp::disarmSystemTimer()
 {
     const itimerspec disarmed {};
     ::timerfd_settime(m_system->descriptor, 0, &disarmed, nullptr);

@@ -1,9 +1,8 @@
 #include "preciseWakeUp.h"
 
 #include <QWinEventNotifier>
-#include <windows.h>
-
 #include <timeapi.h>
+#include <windows.h>
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -29,25 +28,29 @@ struct PreciseWakeUp::System
     }
 };
 
-PreciseWakeUp::PreciseWakeUp(QObject *parent)
-    : QObject(parent)
-    , m_system(new System)
+bool PreciseWakeUp::makeSystemTimer()
 {
-    m_system->timer = ::CreateWaitableTimerExW(
-        nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-    if (!m_system->timer) {
-        m_system->timer = ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
-        m_system->raisesResolution = true;
+    HANDLE timer = ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                            TIMER_ALL_ACCESS);
+    bool raisesResolution = false;
+    if (!timer) {
+        timer = ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+        raisesResolution = true;
     }
-    Q_ASSERT(m_system->timer);
-    m_system->notifier = new QWinEventNotifier(m_system->timer, this);
+    if (!timer)
+        return false;
+    m_system = new System;
+    m_system->timer = timer;
+    m_system->raisesResolution = raisesResolution;
+    m_system->notifier = new QWinEventNotifier(timer, this);
     connect(m_system->notifier, &QWinEventNotifier::activated, this, [this] {
         m_system->lowerResolution();
         emit woke();
     });
+    return true;
 }
 
-PreciseWakeUp::~PreciseWakeUp()
+void PreciseWakeUp::closeSystemTimer()
 {
     delete m_system->notifier;
     ::CancelWaitableTimer(m_system->timer);
@@ -56,11 +59,12 @@ PreciseWakeUp::~PreciseWakeUp()
     delete m_system;
 }
 
-void PreciseWakeUp::wakeAt(Clock::time_point moment)
+void PreciseWakeUp::armSystemTimer(Clock::time_point moment)
 {
     using namespace std::chrono;
     // A waitable timer counts absolute time on the wall clock, which may be set; relative time
-    // (negative, in 100-ns units, rounded up) follows the monotonic clock.
+    // (negative, in 100-ns units, rounded up) counts the interrupt time with the time asleep,
+    // as the run's clock does, so a deadline passed in sleep wakes the program as it resumes.
     const auto ahead = duration_cast<nanoseconds>(moment - Clock::now());
     LARGE_INTEGER due;
     due.QuadPart = -std::max<qint64>(1, (ahead.count() + 99) / 100);
@@ -70,7 +74,7 @@ void PreciseWakeUp::wakeAt(Clock::time_point moment)
     m_system->notifier->setEnabled(true);
 }
 
-void PreciseWakeUp::cancel()
+void PreciseWakeUp::disarmSystemTimer()
 {
     ::CancelWaitableTimer(m_system->timer);
     m_system->lowerResolution();

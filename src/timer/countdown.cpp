@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTime>
 
 using namespace Qt::StringLiterals;
 using namespace basGeneral;
@@ -105,6 +106,16 @@ void frmMain::tmrCountTime_Timer()
         ShowProgressCaption(strBaseCaption, e);
     if (minuteMark && e % 300 == 0)
         AddStatusLog(u"[t] 開始から"_s + QString::number(k) + u"分経過"_s);
+}
+
+void frmMain::tmrCountTime_Stalled(platform::RunClock::time_point since,
+                                   platform::RunClock::time_point now)
+{
+    const auto stalledMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - since);
+    const QTime resumed = QTime::currentTime();
+    AddStatusLog(u"[x] "_s + logTimeStamp(resumed.addMSecs(-stalledMs.count())) + u"から"_s
+                 + QString::number(stalledMs.count() / 1000)
+                 + u"秒間、プログラムが止まっていました"_s);
 }
 
 void frmMain::ShowProgressCaption(const QString &baseCaption, qint16 elapsed)

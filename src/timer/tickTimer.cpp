@@ -1,6 +1,7 @@
 #include "tickTimer.h"
 
 #include "platform/preciseWakeUp.h"
+#include "platform/runPriority.h"
 
 #include <algorithm>
 
@@ -14,47 +15,72 @@ constexpr std::chrono::microseconds earlyTolerance {500};
 
 TickTimer::TickTimer(QObject *parent)
     : QObject(parent)
-    , m_wakeUp(new platform::PreciseWakeUp(this))
 {
-    connect(m_wakeUp, &platform::PreciseWakeUp::woke, this, [this] { wokeUp(Clock::now()); });
 }
 
 void TickTimer::start(Clock::time_point start)
 {
     m_start = start;
+    m_lastWake = start;
     m_ticksDone = 0;
+    m_wakeUpLead = firstWakeUpLead;
     m_active = true;
+    // Made for each run, so that between runs the program holds no timer and wakes for
+    // nothing; and a run whose system timer cannot be made still ticks, on Qt's.
+    m_wakeUp = new platform::PreciseWakeUp(this);
+    connect(m_wakeUp, &platform::PreciseWakeUp::woke, this, [this] { wokeUp(Clock::now()); });
+    platform::raiseRunPriority();
     armWakeUp();
 }
 
 void TickTimer::stop()
 {
+    if (!m_active)
+        return;
     m_active = false;
+    platform::restoreRunPriority();
+    // Stopped from within its own wake-up, at the run's last tick.
     m_wakeUp->cancel();
+    m_wakeUp->deleteLater();
+    m_wakeUp = nullptr;
+}
+
+bool TickTimer::onSystemTimer() const
+{
+    return m_wakeUp && m_wakeUp->onSystemTimer();
 }
 
 void TickTimer::wake(Clock::time_point now)
 {
     if (!m_active)
         return;
-    const bool due = now + earlyTolerance >= nextDue();
-    if (due)
+    if (now + earlyTolerance >= nextDue() && now - nextDue() > staleAfter)
+        emit stalled(m_lastWake, now);
+    m_lastWake = now;
+    // The tick's work may stop the timer, at the run's end.
+    while (m_active && now + earlyTolerance >= nextDue()) {
+        m_stale = now - nextDue() > staleAfter;
         ++m_ticksDone;
-    // Armed before the tick's work, which may stop the timer.
-    armWakeUp();
-    if (due)
         emit timeout();
+    }
+    m_stale = false;
+    if (m_active)
+        armWakeUp();
 }
 
 void TickTimer::wokeUp(Clock::time_point now)
 {
     if (!m_active)
         return;
-    // Later than that, it was not the timer but a stalled or suspended system.
-    const auto late = std::chrono::duration_cast<std::chrono::microseconds>(now - m_wakeUpAskedFor);
-    if (late > late.zero() && late < longestWakeUpLead)
-        m_wakeUpLead = std::clamp(late + std::chrono::milliseconds(1), m_wakeUpLead,
-                                  longestWakeUpLead);
+    // Later than the longest lead, it was not the timer but a stalled or suspended system.
+    const auto late
+        = std::max(std::chrono::microseconds::zero(),
+                   std::chrono::duration_cast<std::chrono::microseconds>(now - m_wakeUpAskedFor));
+    if (late < longestWakeUpLead) {
+        const auto wanted = late + wakeUpMargin;
+        m_wakeUpLead = wanted > m_wakeUpLead ? std::min(wanted, longestWakeUpLead)
+                                             : (m_wakeUpLead + wanted) / 2;
+    }
     spinToTheDeadline();
     wake(Clock::now());
 }
@@ -70,7 +96,7 @@ void TickTimer::spinToTheDeadline()
     const Clock::time_point deadline = nextDue();
     Clock::time_point now = Clock::now();
     // A wake-up earlier than asked for goes back to sleep in wake().
-    if (deadline - now > m_wakeUpLead)
+    if (now < m_wakeUpAskedFor)
         return;
     while (now < deadline)
         now = Clock::now();

@@ -318,6 +318,39 @@ private slots:
                  (QStringList {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)}));
     }
 
+    // A machine that froze or slept through ticks: what they would have said is logged, not
+    // sent late in a burst; the run goes on from the tick due now.
+    void aStallSendsNothingItPassedOver_data()
+    {
+        QTest::addColumn<int>("stallMs");
+        QTest::addColumn<int>("unsent");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("20 s, in the countdown") << 20500 << 8 << base + u" - 00:09経過"_s;
+        QTest::newRow("past the run's end") << 80000 << 11 << base;
+    }
+    void aStallSendsNothingItPassedOver()
+    {
+        QFETCH(int, stallMs);
+        QFETCH(int, unsent);
+        QFETCH(QString, caption);
+        start(u"1"_s);
+        QVERIFY(session->waitForSent(1));
+        form->tmrCountTime->blockSignals(false);
+        const auto begun = form->tmrCountTime->nextDue() - std::chrono::seconds(1);
+        form->tmrCountTime->wake(begun + std::chrono::milliseconds(stallMs));
+        const QStringList log = statusEntries(*form);
+        QCOMPARE(log.filter(u"[-] 時刻を過ぎたため送信しません: PRIVMSG #chan :"_s).size(), unsent);
+        QCOMPARE(log.filter(u"%1秒間、プログラムが止まっていました"_s.arg(stallMs / 1000)).size(),
+                 1);
+        QCOMPARE(form->windowTitle(), caption);
+        QCOMPARE(form->tmrCountTime->isActive(), caption != base);
+        basGeneral::SendLine(u"PING :sentinel"_s);
+        QVERIFY(session->waitForSent(2));
+        QCOMPARE(decodedSent(),
+                 (QStringList {notice(u"計測時間1分 カウント開始"_s), u"PING :sentinel"_s}));
+        QCOMPARE(timerEntries().count(u"[t] 計測終了"_s), caption == base ? 1 : 0);
+    }
+
     void startValidatesATextThatNeverLostTheFocus()
     {
         MessageBoxResponder boxes;
