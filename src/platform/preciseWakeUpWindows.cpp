@@ -1,8 +1,9 @@
 #include "preciseWakeUp.h"
 
 #include <QWinEventNotifier>
-#include <timeapi.h>
 #include <windows.h>
+
+#include <timeapi.h>
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
