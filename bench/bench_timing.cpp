@@ -1,16 +1,19 @@
 // Tick accuracy of a real one-minute run, as the server receives it.
-//   bench_timing plain|tls|flood|glib|reconnect
+//   bench_timing plain|tls|flood|glib|reconnect|busy
 // The window shows on the platform Qt is given: offscreen, an X11 display, or Windows (under
 // Wine). flood: the server floods the program with 100 MB meanwhile; glib: the same on Qt's
 // default GLib event loop; reconnect: the server drops the program once and the run starts
-// after the reconnection. Prints one table row: each announcement's lateness on the wire
-// against the start notice + k s, and where a tick's time goes (the system's wake-up against
-// the moment asked for, the deadline to the line's write, the write to the wire).
+// after the reconnection; busy: two processes that only compute, at normal priority, hold
+// both processors meanwhile. Prints one table row: each announcement's lateness on the wire
+// against the start notice + k s, where a tick's time goes (the system's wake-up against the
+// moment asked for, the deadline to the line's write, the write to the wire), and the
+// processor time the program's thread used per tick.
 
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "benchServer.h"
+#include "threadCpu.h"
 #include "wireTap.h"
 #include "platform/eventLoop.h"
 #include "platform/messageBox.h"
@@ -26,9 +29,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QProcess>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -79,7 +84,7 @@ double peakRssMb()
 
 // Waits in a sleeping event loop, as the program's own loop waits between ticks; a spinning
 // wait would keep the processor awake and hide the cost of waking it.
-void waitUntil(const std::function<bool()> &done, int timeoutMs)
+void waitUntil(const std::function<bool()> &done, int timeoutMs, int checkEveryMs = 100)
 {
     QElapsedTimer elapsed;
     elapsed.start();
@@ -89,20 +94,9 @@ void waitUntil(const std::function<bool()> &done, int timeoutMs)
         if (done() || elapsed.elapsed() >= timeoutMs)
             loop.quit();
     });
-    check.start(100);
+    check.start(checkEveryMs);
     if (!done())
         loop.exec();
-}
-
-// The tick each announcement of a one-minute run belongs to.
-int idealTick(const QString &text)
-{
-    static const QMap<QString, int> ticks {{u"10＠"_s, 1}, {u"5＠"_s, 6},  {u"4＠"_s, 7},
-                                           {u"3＠"_s, 8},  {u"2＠"_s, 9},  {u"1＠"_s, 10},
-                                           {u"0＠"_s, 11}, {u"開始！＠"_s, 11}, {u"終了＠"_s, 71}};
-    if (text.startsWith(u"計測時間"_s))
-        return 0;
-    return ticks.value(text, -1);
 }
 
 // When the event loop hands the tick timer its wake-up, the moment it was asked for, and the
@@ -115,19 +109,20 @@ public:
         Clock::time_point at, askedFor, due;
     };
 
+    // The timer's wake-up notifier is made at each run's start, so the whole application is
+    // watched for it.
     explicit WakeUpWatch(TickTimer *timer)
         : m_timer(timer)
     {
-        for (QObject *notifier : timer->findChildren<QObject *>())
-            notifier->installEventFilter(this);
+        QCoreApplication::instance()->installEventFilter(this);
     }
     QList<WakeUp> wakeUps;
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
         if ((event->type() == QEvent::SockAct || event->type() == QEvent::WinEventAct)
-            && m_timer->isActive())
+            && m_timer->isActive() && watched->parent() && watched->parent()->parent() == m_timer)
             wakeUps.append({Clock::now(), m_timer->nextDue() - m_timer->wakeUpLead(),
                             m_timer->nextDue()});
         return false;
@@ -146,6 +141,11 @@ double msBetween(Clock::time_point from, Clock::time_point to)
 
 int main(int argc, char *argv[])
 {
+    // The busy run's companions.
+    if (argc > 1 && std::strcmp(argv[1], "--compute") == 0) {
+        for (volatile quint64 n = 0;; n = n + 1) {
+        }
+    }
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     const QString mode = QString::fromLatin1(argc > 1 ? argv[1] : "plain");
@@ -209,20 +209,41 @@ int main(int argc, char *argv[])
     });
 
     WakeUpWatch wakeUpWatch(form.tmrCountTime);
-    QList<Clock::time_point> writes;
+    // Each line is one write of its own; the tick it belongs to is the program's own count of
+    // ticks when it was written, the start notice's 0.
+    struct Write
+    {
+        Clock::time_point at;
+        qint64 tick;
+    };
+    QList<Write> writes;
     QObject::connect(form.Ws->findChild<QSslSocket *>(), &QIODevice::bytesWritten, &probeTarget,
-                     [&] { writes << Clock::now(); });
+                     [&] { writes.append({Clock::now(), form.tmrCountTime->ticksDone()}); });
 
     waitUntil([] { return false; }, 1000);
     if (flood) {
         server.startFlood();
         waitUntil([] { return false; }, 1000);
     }
+    // Two processes that only compute, at normal priority, as a build or a busy browser tab.
+    QList<QProcess *> busy;
+    if (mode == u"busy"_s) {
+        for (int i = 0; i < 2; ++i) {
+            busy << new QProcess(&app);
+            busy.last()->start(QString::fromLatin1(argv[0]), {u"--compute"_s});
+        }
+        waitUntil([] { return false; }, 1000);
+    }
     form.cboMinutes->setEditText(u"1"_s);
     const Clock::time_point click = Clock::now();
     writes.clear();
+    const double cpuBefore = threadCpuMs();
     form.cmdCount_Click();
-    waitUntil([&] { return !form.tmrCountTime->isActive(); }, 100000);
+    // Checked seldom, so that the wait's own wake-ups hardly count in the processor time.
+    waitUntil([&] { return !form.tmrCountTime->isActive(); }, 100000, 3000);
+    const double cpuPerTick = (threadCpuMs() - cpuBefore) / form.tmrCountTime->ticksDone();
+    for (QProcess *process : busy)
+        process->kill();
     waitUntil([&] { return !flood || server.floodDone(); }, 300000);
     waitUntil([] { return false; }, 500);
     probing = false;
@@ -246,15 +267,12 @@ int main(int argc, char *argv[])
         int tick;
         Clock::time_point at;
     };
+    if (writes.size() != received.size())
+        return fail("the lines written and received differ");
     QList<Line> lines;
-    platform::Cp932Decoder decoder;
-    for (qsizetype i = 0; i < received.size(); ++i) {
-        const qsizetype colon = received[i].line.indexOf(" :");
-        const int tick = idealTick(decoder.decode(received[i].line.mid(colon + 2)));
-        if (tick >= 0)
-            lines.append({tick, onTheWire ? segments[i] : received[i].at});
-    }
-    if (lines.isEmpty() || lines.first().tick != 0)
+    for (qsizetype i = 0; i < received.size(); ++i)
+        lines.append({int(writes[i].tick), onTheWire ? segments[i] : received[i].at});
+    if (lines.isEmpty())
         return fail("the start notice did not arrive");
     QList<double> lateness;
     QList<std::pair<double, double>> latenessPoints;
@@ -270,11 +288,11 @@ int main(int argc, char *argv[])
     // Every line is one write of its own, so the n-th write is the n-th line; the write's
     // stamp is taken when the socket has handed the bytes to the system.
     QList<double> toWrite, toWire;
-    if (writes.size() == lines.size() && !wakeUpWatch.wakeUps.isEmpty()) {
+    if (!wakeUpWatch.wakeUps.isEmpty()) {
         const Clock::time_point start = wakeUpWatch.wakeUps.first().due - 1s;
         for (qsizetype i = 1; i < lines.size(); ++i) {
-            toWrite << msBetween(start + lines[i].tick * 1s, writes[i]);
-            toWire << msBetween(writes[i], lines[i].at);
+            toWrite << msBetween(start + lines[i].tick * 1s, writes[i].at);
+            toWire << msBetween(writes[i].at, lines[i].at);
         }
     }
 
@@ -283,11 +301,12 @@ int main(int argc, char *argv[])
     const Figures work = figuresOf(toWrite);
     const Figures transit = figuresOf(toWire);
     std::printf("| %s %s%s | %2lld | %5.2f | %5.2f | %7.4f | %5.2f | %5.2f | %5.2f | %5.2f | %5.2f "
-                "| %5.2f |",
+                "| %5.2f | %5.2f |",
                 qPrintable(QGuiApplication::platformName()), qPrintable(mode),
                 onTheWire ? "" : " (server's stamps)",
                 qlonglong(lateness.size()), late.median, late.max, slopeOf(latenessPoints),
-                wakeUp.median, wakeUp.max, work.median, work.max, transit.median, transit.max);
+                wakeUp.median, wakeUp.max, work.median, work.max, transit.median, transit.max,
+                cpuPerTick);
     if (flood) {
         const Figures latency = figuresOf(latenciesMs);
         const QString log = form.serverLog().txtRec->logText();

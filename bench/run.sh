@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every benchmark and prints the tables. Takes about twenty minutes: one-minute
+# Builds and runs every benchmark and prints the tables. Takes about twenty-five minutes: one-minute
 # runs of the real main window offscreen, on an X11 desktop (Xvfb with openbox, started here)
 # and, as the Windows build, under Wine on the same desktop (building Qt for Windows first if
 # it is not built yet); then twenty starts and a minute of idling.
@@ -20,14 +20,14 @@ trap 'kill "$openbox_pid" "$XVFB_PID"' EXIT
 echo "Lateness of each announcement on the wire against the start notice + k s, in ms; drift is"
 echo "its slope in ms per tick. Where a tick's time goes: the system's wake-up against the moment"
 echo "asked for, the deadline to the line's write, the write to the wire (negative: the write"
-echo "returns after the line has passed)."
+echo "returns after the line has passed); and the processor time the program's thread used per tick."
 echo
-echo "| run | lines | median | worst | drift | wake-up median | wake-up worst | work median | work worst | to wire median | to wire worst | flood |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
-for mode in plain tls flood glib reconnect; do
+echo "| run | lines | median | worst | drift | wake-up median | wake-up worst | work median | work worst | to wire median | to wire worst | CPU per tick | flood |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+for mode in plain tls flood glib reconnect busy; do
     QT_QPA_PLATFORM=offscreen build/bench/bench_timing "$mode"
 done
-for mode in plain tls flood reconnect; do
+for mode in plain tls flood reconnect busy; do
     QT_QPA_PLATFORM=xcb build/bench/bench_timing "$mode"
 done
 for mode in plain flood reconnect; do

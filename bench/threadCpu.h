@@ -1,0 +1,4 @@
+#pragma once
+
+// The processor time the calling thread has used, in ms.
+double threadCpuMs();
