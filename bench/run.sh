@@ -5,7 +5,7 @@
 # it is not built yet); then twenty starts and a minute of idling.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/need-packages.sh xvfb openbox
+scripts/need-packages.sh xvfb openbox wine64
 cmake --build build --target bench_timing bench_startup kestrion -j"$(nproc)" > /dev/null
 scripts/build-windows.sh > /dev/null
 qt=$(scripts/build-windows-qt.sh)

@@ -64,7 +64,10 @@ frmMain::frmMain(QWidget *parent)
     connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
     connect(Ws, &SocketControl::CloseEvent, this, &frmMain::Ws_Close);
     connect(Ws, &SocketControl::Error, this, &frmMain::Ws_Error);
-    connect(Ws, &SocketControl::CertificateUnverified, this, &frmMain::Ws_CertificateUnverified);
+    Ws->setCertificateCheck(
+        [this](const QSslCertificate &certificate, const QList<QSslError> &errors) {
+            return Ws_CertificateUnverified(certificate, errors);
+        });
     m_loginPause->setSingleShot(true);
     m_loginPause->setTimerType(Qt::PreciseTimer);
     m_loginPause->setInterval(250);

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "irc/certificateTrust.h"
 #include "irc/receivedLines.h"
 #include "platform/instanceLock.h"
 #include "platform/runClock.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
-#include <QSslError>
 #include <memory>
 
 class LogView;
@@ -17,6 +16,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSslCertificate;
+class QSslError;
 class QTimer;
 class TickTimer;
 class Reconnection;
@@ -86,7 +87,9 @@ public:
     void Ws_DataArrival(qint64 bytesTotal);
     void Ws_Close();
     void Ws_Error(qint16 Number, const QString &Description);
-    void Ws_CertificateUnverified(const QList<QSslError> &errors);
+    // Whether to go on with a certificate the system could not verify.
+    bool Ws_CertificateUnverified(const QSslCertificate &certificate,
+                                  const QList<QSslError> &errors);
     // The server password, sent first on every connection when not empty; kept for the life
     // of the process, stored nowhere, shown nowhere.
     void setServerPassword(const QString &password) { m_serverPassword = password; }
@@ -153,11 +156,7 @@ private:
     QTimer *m_loginPause;
     ReceivedLines m_receivedLines;
     QString m_serverPassword;
-    // Certificates the user chose to trust, by host and port, until the program ends.
-    QHash<QString, QByteArray> m_trustedCertificates;
-    // Why this connection's certificate was not accepted, for the line that reports it.
-    QString m_certificateProblem;
-    bool m_certificateRefusedByUser = false;
+    CertificateTrust m_certificateTrust;
     Reconnection *m_reconnection;
 
     platform::InstanceLock m_instanceLock;

@@ -153,22 +153,20 @@ std::optional<QString> banText(const QString &block)
     return std::nullopt;
 }
 
-bool isPingFor(const QString &block, const QString &server)
+QStringList pingAnswers(const QString &block, const QString &server, bool loggedIn,
+                        const QString &channel)
 {
-    const QString ourServer = u":"_s + server;
-    for (QStringView parameter : parametersOf(block, u"PING ")) {
-        if (parameter.startsWith(ourServer))
-            return true;
+    QStringList answers;
+    bool ownAnswered = false;
+    for (QStringView token : parametersOf(block, u"PING ")) {
+        if (!loggedIn || token != QString(u":"_s + server)) {
+            answers << u"PONG "_s + token.toString();
+        } else if (!ownAnswered) {
+            answers << u"PONG "_s + server << u"NAMES "_s + channel;
+            ownAnswered = true;
+        }
     }
-    return false;
-}
-
-QStringList pingParameters(const QString &block)
-{
-    QStringList parameters;
-    for (QStringView parameter : parametersOf(block, u"PING "))
-        parameters << parameter.toString();
-    return parameters;
+    return answers;
 }
 
 bool isTlsRecord(const QString &read)

@@ -29,12 +29,12 @@ bool isNicknameUnavailable(const QString &block);
 // The server's text with its numeric 465: this client is banned from it.
 std::optional<QString> banText(const QString &block);
 
-// A PING command naming the server itself.
-bool isPingFor(const QString &block, const QString &server);
-
-// The parameter of each PING command in the block, as it stands ("PING :x1" gives ":x1");
-// words inside a message or notice are no command.
-QStringList pingParameters(const QString &block);
+// The lines that answer the server's PINGs in the block: PONG with each token exactly as it
+// came. After the login the server's own PING, its name as the token, is answered as it always
+// has been, PONG <server> and NAMES <channel>, once a block. A PING inside a message or notice
+// is text and gets nothing.
+QStringList pingAnswers(const QString &block, const QString &server, bool loggedIn,
+                        const QString &channel);
 
 // What a TLS port answers to plain text: a TLS record (an alert), whose first bytes are its
 // content type, 0x15 or 0x16, and the protocol's major version, 3.

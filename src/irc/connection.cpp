@@ -110,8 +110,8 @@ void frmMain::applyPreLoginTests(const QString &block)
         }
     }
     // Servers with ping cookies drop a client that leaves their first PING unanswered.
-    for (const QString &parameter : blockRecognition::pingParameters(block))
-        SendLine(u"PONG "_s + parameter);
+    for (const QString &answer : blockRecognition::pingAnswers(block, strServer, false, strChannel))
+        SendLine(answer);
     if (blockRecognition::isEndOfMotd(block, strServer, strNick))
         completeLogin();
     if (blockRecognition::isNicknameInUse(block))
@@ -161,15 +161,8 @@ void frmMain::completeLogin()
 
 void frmMain::applyPostLoginTests(const QString &block)
 {
-    if (blockRecognition::isPingFor(block, strServer)) {
-        SendLine(u"PONG "_s + strServer);
-        SendLine(u"NAMES "_s + strChannel);
-    }
-    // Pings with a token of the server's own choosing, which the test above does not answer.
-    for (const QString &parameter : blockRecognition::pingParameters(block)) {
-        if (!parameter.startsWith(u":"_s + strServer))
-            SendLine(u"PONG "_s + parameter);
-    }
+    for (const QString &answer : blockRecognition::pingAnswers(block, strServer, true, strChannel))
+        SendLine(answer);
     if (blockRecognition::isOwnPart(block, strNick, strChannel)) {
         m_closeAskedFor = true;
         SendLine(u"QUIT"_s);
@@ -201,34 +194,29 @@ void frmMain::Ws_Close()
         startReconnecting();
 }
 
-void frmMain::Ws_CertificateUnverified(const QList<QSslError> &errors)
+bool frmMain::Ws_CertificateUnverified(const QSslCertificate &certificate,
+                                       const QList<QSslError> &errors)
 {
-    const QSslCertificate certificate = Ws->peerCertificate();
     const QByteArray digest = certificate.digest(QCryptographicHash::Sha256);
-    const QString serverKey = strServer + u":"_s + strPort;
-    m_certificateProblem = certificateQuestion::problems(errors).join(u"、"_s);
-    m_certificateRefusedByUser = false;
-    if (!digest.isEmpty() && m_trustedCertificates.value(serverKey) == digest) {
-        Ws->acceptUnverifiedCertificate();
-        return;
+    switch (m_certificateTrust.decide(strServer, strPort, digest, errors, isReconnecting())) {
+    case CertificateTrust::Decision::Trusted:
+        return true;
+    case CertificateTrust::Decision::Refuse:
+        return false;
+    case CertificateTrust::Decision::AskUser:
+        break;
     }
-    // Nobody may be at the desk to answer: an attempt of the program's own only fails.
-    if (isReconnecting())
-        return;
     const QString question = certificateQuestion::text(strServer, strPort, certificate, errors);
-    if (messageBox(question, MB_WARY_QUESTION) != IDYES) {
-        m_certificateRefusedByUser = true;
-        return;
-    }
-    m_trustedCertificates.insert(serverKey, digest);
-    Ws->acceptUnverifiedCertificate();
+    const bool trusted = messageBox(question, MB_WARY_QUESTION) == IDYES;
+    m_certificateTrust.answer(strServer, strPort, digest, trusted);
+    return trusted;
 }
 
 void frmMain::Ws_Error(qint16 Number, const QString &Description)
 {
     Ws->Close();
     const QString reason = Number == SocketControl::sckCertificateRefused
-        ? u"サーバの証明書を確認できませんでした（"_s + m_certificateProblem + u"）"_s
+        ? u"サーバの証明書を確認できませんでした（"_s + m_certificateTrust.problem() + u"）"_s
         : Description;
     // An attempt of its own that fails is only tried again: the user may be far from the desk.
     if (isReconnecting()) {
@@ -238,7 +226,7 @@ void frmMain::Ws_Error(qint16 Number, const QString &Description)
     // TLS failures leave the program running, connected or not: only the box differs.
     if (Number == SocketControl::sckCertificateRefused || Number == SocketControl::sckTlsFailed) {
         AddStatusLog(u"[-] "_s + strServer + u"に接続できません: "_s + reason);
-        if (!m_certificateRefusedByUser)
+        if (!m_certificateTrust.refusedByUser())
             messageBox(reason, MB_ICONERROR, u"IRCサーバに接続できません"_s);
         SetMenusOffline();
         return;

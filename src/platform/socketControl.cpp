@@ -117,7 +117,6 @@ void SocketControl::closeSocket()
 {
     m_peerClosed = false;
     m_established = false;
-    m_certificateAccepted = false;
     m_certificateRefused = false;
     m_handshakeDeadline->stop();
     m_linkLostSince = {};
@@ -190,17 +189,6 @@ QString SocketControl::tlsVersionName() const
     }
 }
 
-QSslCertificate SocketControl::peerCertificate() const
-{
-    return m_socket->peerCertificate();
-}
-
-void SocketControl::acceptUnverifiedCertificate()
-{
-    m_certificateAccepted = true;
-    m_socket->ignoreSslErrors();
-}
-
 void SocketControl::onConnected()
 {
     // Nagle's algorithm would hold the second and third line of a tick back until the server
@@ -256,11 +244,9 @@ void SocketControl::raiseCloseLater()
 
 void SocketControl::onSslErrors(const QList<QSslError> &errors)
 {
-    // The handler may ask the user, for as long as they take.
     m_handshakeDeadline->stop();
-    m_certificateAccepted = false;
-    emit CertificateUnverified(errors);
-    if (m_certificateAccepted) {
+    if (m_certificateCheck && m_certificateCheck(m_socket->peerCertificate(), errors)) {
+        m_socket->ignoreSslErrors();
         m_handshakeDeadline->start(handshakeSeconds * 1000);
         return;
     }

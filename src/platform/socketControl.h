@@ -6,8 +6,10 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-#include <QSslError>
+#include <functional>
 
+class QSslCertificate;
+class QSslError;
 class QSslSocket;
 class QTimer;
 
@@ -70,10 +72,12 @@ public:
     bool tls() const { return m_tls; }
     // Once connected over TLS: "TLS 1.3", say.
     QString tlsVersionName() const;
-    // During a CertificateUnverified event: the server's certificate, and the way to go on
-    // with it all the same. Not accepted by the handler's end, the connection fails.
-    QSslCertificate peerCertificate() const;
-    void acceptUnverifiedCertificate();
+    // Asked during a handshake whose certificate the system cannot verify, for as long as it
+    // takes (the handshake's deadline waits): true goes on with it all the same, false fails
+    // the connect with sckCertificateRefused. Without one, every such certificate fails.
+    using CertificateCheck
+        = std::function<bool(const QSslCertificate &certificate, const QList<QSslError> &errors)>;
+    void setCertificateCheck(CertificateCheck check) { m_certificateCheck = std::move(check); }
     // Takes effect at the next connect; tests shorten it.
     void setDeadLinkSeconds(int seconds);
     // After a Close event for a link that died: the last moment the server was known to have
@@ -85,7 +89,6 @@ signals:
     void DataArrival(qint64 bytesTotal);
     void CloseEvent();
     void Error(qint16 number, const QString &description);
-    void CertificateUnverified(const QList<QSslError> &errors);
 
 private:
     void closeSocket();
@@ -113,9 +116,9 @@ private:
 
     QSslSocket *m_socket = nullptr;
     QTimer *m_handshakeDeadline;
+    CertificateCheck m_certificateCheck;
     platform::WireEncoding m_encoding = platform::WireEncoding::Cp932;
     bool m_tls = false;
-    bool m_certificateAccepted = false;
     bool m_certificateRefused = false;
     platform::WireDecoder m_decoder;
     // Queued events belong to one attempt; a later Connect() or Close() makes them stale.

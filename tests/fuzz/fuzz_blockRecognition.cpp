@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)isNicknameUnavailable(block);
     (void)banText(block);
     // Only that they neither crash nor read out of bounds.
-    (void)isPingFor(block, server);
+    (void)pingAnswers(block, server, true, channel);
     (void)isKickOf(block, channel, nick);
     return 0;
 }

@@ -135,42 +135,40 @@ private slots:
         QCOMPARE(banText(block).value_or(QString()), text);
     }
 
-    void pingMustNameOurServer_data()
+    void pingsAreAnsweredWithTheirToken_data()
     {
+        const QStringList own {u"PONG irc.test"_s, u"NAMES #chan"_s};
         QTest::addColumn<QString>("block");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("server") << u"PING :irc.test\r\n"_s << true;
-        QTest::newRow("numeric token") << u"PING :12345\r\n"_s << false;
-        QTest::newRow("without colon") << u"PING irc.test\r\n"_s << false;
-        QTest::newRow("other case") << u"PING :IRC.TEST\r\n"_s << false;
-        QTest::newRow("with a source") << u":irc.test PING :irc.test\r\n"_s << true;
-        QTest::newRow("in a message") << u":a!b@c PRIVMSG #chan :PING :irc.test\r\n"_s << false;
-        QTest::newRow("in a notice") << u":a!b@c NOTICE #chan :PING :irc.test\r\n"_s << false;
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("the server's own, before the login")
+            << u"PING :irc.test\r\n"_s << false << QStringList {u"PONG :irc.test"_s};
+        QTest::newRow("the server's own, after it") << u"PING :irc.test\r\n"_s << true << own;
+        QTest::newRow("with a source") << u":irc.test PING :irc.test\r\n"_s << true << own;
+        QTest::newRow("the server's own twice: once a block")
+            << u"PING :irc.test\r\nPING :irc.test\r\n"_s << true << own;
+        QTest::newRow("a token that begins with the server's name")
+            << u"PING :irc.test.77\r\n"_s << true << QStringList {u"PONG :irc.test.77"_s};
+        QTest::newRow("other case")
+            << u"PING :IRC.TEST\r\n"_s << true << QStringList {u"PONG :IRC.TEST"_s};
+        QTest::newRow("a cookie") << u"PING :4127714687\r\n"_s << false
+                                  << QStringList {u"PONG :4127714687"_s};
+        QTest::newRow("without colon")
+            << u"PING dY}be\\OF\r\n"_s << true << QStringList {u"PONG dY}be\\OF"_s};
+        QTest::newRow("two") << u"PING :a\r\nx\r\nPING :b"_s << false
+                             << QStringList {u"PONG :a"_s, u"PONG :b"_s};
+        QTest::newRow("in a message")
+            << u":a!b@c PRIVMSG #chan :PING :irc.test\r\n"_s << true << QStringList();
+        QTest::newRow("in a notice") << u":a!b@c NOTICE #x :PING 1\r\n"_s << false << QStringList();
+        QTest::newRow("CTCP") << u":a!b@c PRIVMSG Timer :\u0001PING 1\u0001\r\n"_s << true
+                              << QStringList();
     }
-    void pingMustNameOurServer()
+    void pingsAreAnsweredWithTheirToken()
     {
         QFETCH(QString, block);
-        QFETCH(bool, matches);
-        QCOMPARE(isPingFor(block, u"irc.test"_s), matches);
-    }
-
-    void pingCommandsAndTheirParameters_data()
-    {
-        QTest::addColumn<QString>("block");
-        QTest::addColumn<QStringList>("parameters");
-        QTest::newRow("token") << u"PING :4127714687\r\n"_s << QStringList {u":4127714687"_s};
-        QTest::newRow("without colon") << u"PING dY}be\\OF\r\n"_s << QStringList {u"dY}be\\OF"_s};
-        QTest::newRow("with a source") << u":irc.a PING :x1\r\n"_s << QStringList {u":x1"_s};
-        QTest::newRow("two") << u"PING :a\r\nx\r\nPING :b"_s << QStringList {u":a"_s, u":b"_s};
-        QTest::newRow("in a message") << u":a!b@c PRIVMSG #x :PING :1\r\n"_s << QStringList();
-        QTest::newRow("in a notice") << u":a!b@c NOTICE #x :PING 1\r\n"_s << QStringList();
-        QTest::newRow("CTCP") << u":a!b@c PRIVMSG Timer :\u0001PING 1\u0001\r\n"_s << QStringList();
-    }
-    void pingCommandsAndTheirParameters()
-    {
-        QFETCH(QString, block);
-        QFETCH(QStringList, parameters);
-        QCOMPARE(pingParameters(block), parameters);
+        QFETCH(bool, loggedIn);
+        QFETCH(QStringList, answers);
+        QCOMPARE(pingAnswers(block, u"irc.test"_s, loggedIn, u"#chan"_s), answers);
     }
 
     void errorLineGivesItsReason_data()

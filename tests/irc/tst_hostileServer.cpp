@@ -272,8 +272,7 @@ private:
     {
         frmConnect &dialog = form->connectDialog();
         dialog.cboServer->setEditText(u"127.0.0.1"_s);
-        dialog.cboPort->addItem(session->server->portText());
-        dialog.cboPort->setCurrentText(session->server->portText());
+        dialog.cboPort->setEditText(session->server->portText());
         dialog.cmdConnect_Click();
         QVERIFY(QTest::qWaitFor(
             [this] { return session->server->received().endsWith(" :Kestrion\r\n"); }));
