@@ -20,6 +20,7 @@ TickTimer::TickTimer(QObject *parent)
 
 void TickTimer::start(Clock::time_point start)
 {
+    stop();
     m_start = start;
     m_lastWake = start;
     m_ticksDone = 0;
