@@ -22,13 +22,15 @@ constexpr int runPriority = 10;
 
 // A thread at real-time priority that never sleeps would keep its processor from the desktop
 // (a flood of data, say). After this much processor time without sleeping the system sends
-// SIGXCPU, and the thread goes back to normal priority for the rest of the run. RealtimeKit
-// requires the hard limit, at most 200 ms by default.
+// SIGXCPU, and the thread goes back to normal priority for good: the system counts on across
+// runs until the thread sleeps, and at the hard limit, which RealtimeKit requires (at most
+// 200 ms by default), it would kill the program.
 constexpr rlim_t realtimeBudgetUs = 100000;
 constexpr rlim_t realtimeHardLimitUs = 200000;
 
 // The thread at raised priority, 0 for none; read by the signal handler.
 std::atomic<pid_t> raisedThread {0};
+std::atomic<bool> budgetSpent {false};
 // Counts the raises, so that a grant that arrives after its run has ended is undone.
 quint64 raises = 0;
 bool wanted = false;
@@ -46,6 +48,7 @@ void backToNormal(pid_t thread)
 
 void onRealtimeBudgetSpent(int)
 {
+    budgetSpent = true;
     if (const pid_t thread = raisedThread.exchange(0))
         backToNormal(thread);
 }
@@ -92,7 +95,7 @@ void askRealtimeKit(pid_t thread)
                          reply->deleteLater();
                          if (reply->isError())
                              return;
-                         if (wanted && raise == raises)
+                         if (wanted && raise == raises && !budgetSpent)
                              raisedThread = thread;
                          else
                              backToNormal(thread);
@@ -105,6 +108,8 @@ void raiseRunPriority()
 {
     wanted = true;
     ++raises;
+    if (budgetSpent)
+        return;
     limitRealtimeTime();
     if (takeRealtimePolicy()) {
         raisedThread = currentThread();
