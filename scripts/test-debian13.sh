@@ -2,28 +2,43 @@
 # Builds and checks the Debian package in a fresh Debian 13 (trixie) system, then installs it
 # there and starts the program: most people who set Kestrion up on Linux run Debian 13, with
 # a newer Qt, compiler and package validators than Debian 12's. The system is a minbase one
-# made with debootstrap in a scratch folder and removed afterwards.
+# made with debootstrap in a scratch folder and removed afterwards. Making it needs root: as
+# another user the script asks sudo for each step that does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need-packages.sh debootstrap
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+# The system's own Debian mirror and apt proxy, as the user configured them: the main
+# archive's site (not the security one) and Acquire::http::Proxy.
+mirror=$(apt-get indextargets --format '$(SITE) $(RELEASE)' 'Created-By: Packages' \
+    'Component: main' | awk '$2 !~ /-/ { print $1; exit }')
+[ -n "$mirror" ] || { echo "FAIL: no Debian mirror in the system's apt sources" >&2; exit 1; }
+proxy=
+eval "$(apt-config shell proxy Acquire::http::Proxy)"
 root=$(mktemp -d /var/tmp/kestrion-debian13.XXXXXX)
 cleanup() {
     for mount in "$root/proc" "$root/dev" "$root"; do
-        mountpoint -q "$mount" && umount -l "$mount"
+        mountpoint -q "$mount" && "${sudo[@]}" umount -l "$mount"
     done
-    rm -rf "$root"
+    "${sudo[@]}" rm -rf "$root"
 }
 trap cleanup EXIT
-debootstrap --variant=minbase trixie "$root" http://deb.debian.org/debian > /dev/null
+"${sudo[@]}" env ${proxy:+http_proxy="$proxy"} \
+    debootstrap --variant=minbase trixie "$root" "$mirror" > /dev/null
+if [ -n "$proxy" ]; then
+    echo "Acquire::http::Proxy \"$proxy\";" \
+        | "${sudo[@]}" tee "$root/etc/apt/apt.conf.d/01proxy" > /dev/null
+fi
 # Bound onto itself, the system is a mount point of its own, as namespaces and apt expect.
-mount --bind "$root" "$root"
-mount -t proc proc "$root/proc"
-mount --rbind /dev "$root/dev"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mkdir "$root/src"
-git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$root/src"
-chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-    bash -euo pipefail -c '
+"${sudo[@]}" mount --bind "$root" "$root"
+"${sudo[@]}" mount -t proc proc "$root/proc"
+"${sudo[@]}" mount --rbind /dev "$root/dev"
+"${sudo[@]}" cp /etc/resolv.conf "$root/etc/resolv.conf"
+"${sudo[@]}" mkdir "$root/src"
+git ls-files -z | tar --null -T - -cf - | "${sudo[@]}" tar -xf - -C "$root/src"
+"${sudo[@]}" chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+    LANG=C.UTF-8 bash -euo pipefail -c '
         cd /src
         echo "Debian $(cat /etc/debian_version)"
         scripts/package.sh > package.log 2>&1 || { cat package.log; exit 1; }

@@ -6,6 +6,14 @@
 # tested under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Its packages (clang 14's runtime) and the Windows part's Qt (Debian 12's 6.4.2 source) are
+# Debian 12's; the build command alone also runs on Debian 13.
+system=$(. /etc/os-release && echo "${ID:-} ${VERSION_ID:-}")
+if [ "$system" != "debian 12" ]; then
+    echo "scripts/test.sh runs on Debian 12 only; this system is \"$system\"." >&2
+    echo "scripts/build.sh builds the program on Debian 12 and 13." >&2
+    exit 1
+fi
 # The fuzz targets need clang, the installed-files check the desktop-entry and metadata
 # validators, the end-to-end tests private IRC servers of each family and, for TLS, certificates
 # they make with openssl, and a test of a dead link a packet filter and a network namespace of

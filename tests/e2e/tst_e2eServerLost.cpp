@@ -200,6 +200,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
         qInfo().noquote() << u"logged in again %1 ms after the click"_s.arg(sinceClick.elapsed());
         QTRY_VERIFY_WITH_TIMEOUT(!form.tmrCountTime->isActive(), 15000);
+        // The proxy reads on the program's own event loop, some passes after the program wrote;
+        // lines arrive in order, so once it has one written after the run, it has the run's.
+        QVERIFY(form.Ws->SendData(u"PING :sentinel\r\n"_s));
+        QTRY_VERIFY(proxy.sentLines().constLast().line == "PING :sentinel");
 
         const QList<LinkProxy::SentLine> sent = proxy.sentLines();
         const auto joinAgain = std::find_if(sent.cbegin(), sent.cend(), [](const auto &line) {
