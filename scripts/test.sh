@@ -22,9 +22,10 @@ scripts/need-packages.sh clang libclang-rt-14-dev desktop-file-utils appstream n
     openssl
 scripts/need-ircd.sh
 scripts/need-other-ircds.sh > /dev/null
-# Qt for Windows is built once into a cache, about twenty minutes of both cores on a fresh
-# machine: it is built beside the Linux part, whose end-to-end tests mostly wait on timers, at
-# the lowest priority, so their timing stays as on an idle machine.
+# Qt for Windows is built once into a cache, the longest step on a fresh machine
+# (docs/development.md gives its time): it is built beside the Linux part, whose end-to-end
+# tests mostly wait on timers, at the lowest priority, so their timing stays as on an idle
+# machine.
 qt_log=$(mktemp)
 nice -n 19 scripts/build-windows-qt.sh > /dev/null 2> "$qt_log" &
 qt_build=$!
