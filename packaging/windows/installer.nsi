@@ -39,7 +39,7 @@ Section
     File /r "${SOURCE}\*"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "$SMPROGRAMS\Kestrion.lnk" "$INSTDIR\kestrion.exe" "" "$INSTDIR\kestrion.exe" 0 \
-        SW_SHOWNORMAL "" "ケストリオン: IRCチャンネルのタイムキーパー"
+        SW_SHOWNORMAL "" "ケストリオン: IRCチャンネルのタイムキーパ"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Kestrion (ケストリオン)"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Kestrion developers"

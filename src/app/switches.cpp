@@ -42,7 +42,7 @@ void StartTickTimer(platform::RunClock::time_point start)
     timer->setInterval(1000);
     timer->start(start);
     if (!timer->onSystemTimer())
-        AddStatusLog(u"[-] システムのタイマーを作れないため、Qtのタイマーで計ります"_s);
+        AddStatusLog(u"[-] システムのタイマを作れないため、Qtのタイマで計ります"_s);
 }
 
 void StopTickTimer()

@@ -2,7 +2,8 @@
 # The Japanese README keeps up with the English one: the two link each other, every section
 # of README.md has its counterpart in README.ja.md (by the pairs below; a new English section
 # needs a new pair), README.ja.md gives the set-up commands exactly as README.md does, and
-# breaks no Japanese sentence across lines.
+# breaks no Japanese sentence across lines. The Japanese documents write as the program does:
+# a full-width colon after Japanese text, and loanwords without their final long vowel.
 #   readmeInStep.sh SOURCE_DIR
 set -euo pipefail
 cd "$1"
@@ -49,6 +50,29 @@ broken=$(awk '/^```/ { code = !code; next }
     !code && prev ~ /[^\x01-\x7f]$/ && $0 ~ /^[^\x01-\x7f]/ { print FILENAME ":" NR ": " $0 }
     { prev = $0 }' "$japanese")
 [ -z "$broken" ] || fail "line breaks inside Japanese sentences: $broken"
+
+japanese_documents=("$japanese" packaging/kestrion.ja.1)
+
+# An ASCII colon after Japanese text, outside code and outside the program's own texts in
+# 「」 (which keep theirs: "[-] 未接続のため送信できません: …").
+colons=$(perl -CSD -Mutf8 -ne '
+    if (/^```/) { $code = !$code; next }
+    next if $code;
+    my $line = $_;
+    s/`[^`]*`//g;
+    1 while s/「[^「」]*」/〓/;
+    print "$ARGV:$.: $line" if /[^\x00-\x7f](\*\*)?:/;
+    close ARGV if eof' "${japanese_documents[@]}")
+[ -z "$colons" ] || fail "an ASCII colon after Japanese text (write ：): $colons"
+
+# The program writes サーバ and ユーザ, so the documents drop the final ー of such words.
+long_vowels=(ユーザ サーバ コンピュータ ルータ オペレータ インストーラ スクリーンリーダ バウンサ
+    タイマ タイムキーパ フォルダ ブラウザ プロセッサ マネージャ パラメータ ドライバ エディタ
+    メンバ プレイヤ ヘッダ ビューア コンバータ モニタ カウンタ フィルタ)
+for word in "${long_vowels[@]}"; do
+    found=$(grep -n -F "${word}ー" "${japanese_documents[@]}" || true)
+    [ -z "$found" ] || fail "write $word, not ${word}ー: $found"
+done
 
 [ "$failed" -eq 0 ] && echo "PASS: $japanese in step with $english"
 exit "$failed"
