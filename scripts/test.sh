@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build's suite, the Debian
 # package built and checked, a short run of each fuzz target, the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the package built, installed and started on
-# Debian 13 (scripts/test-debian13.sh), and the Windows build with its installer and zip,
+# AddressSanitizer and UndefinedBehaviorSanitizer, the build command and the package built,
+# installed and started on Debian 13 (scripts/test-debian13.sh), and the Windows build with its installer and zip,
 # tested under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,8 +29,8 @@ scripts/need-other-ircds.sh > /dev/null
 qt_log=$(mktemp)
 nice -n 19 scripts/build-windows-qt.sh > /dev/null 2> "$qt_log" &
 qt_build=$!
-# The package on Debian 13 as well, in a system of its own made for it, also at the lowest
-# priority.
+# The build command and the package on Debian 13 as well, in a system of its own made for it,
+# also at the lowest priority.
 debian13_log=$(mktemp)
 nice -n 19 scripts/test-debian13.sh > "$debian13_log" 2>&1 &
 debian13=$!
