@@ -2,9 +2,9 @@
 # Runs the README's build command in a fresh Debian 13 (trixie) system and starts the program
 # it built, then builds and checks the Debian package there, installs it and starts the
 # program again: most people who set Kestrion up on Linux run Debian 13, with a newer Qt,
-# compiler and package validators than Debian 12's. The system is a minbase one
-# made with debootstrap in a scratch folder and removed afterwards. Making it needs root: as
-# another user the script asks sudo for each step that does.
+# compiler and package validators than Debian 12's. The system is a minbase one made with
+# debootstrap in a scratch folder and removed afterwards. Making it needs root: as another user
+# the script asks sudo for each step that does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need-packages.sh debootstrap

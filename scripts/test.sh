@@ -2,8 +2,8 @@
 # Installs what is missing, builds, and runs every test: the plain build's suite, the Debian
 # package built and checked, a short run of each fuzz target, the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the build command and the package built,
-# installed and started on Debian 13 (scripts/test-debian13.sh), and the Windows build with its installer and zip,
-# tested under Wine (scripts/test-windows.sh).
+# installed and started on Debian 13 (scripts/test-debian13.sh), and the Windows build with its
+# installer and zip, tested under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Its packages (clang 14's runtime) and the Windows part's Qt (Debian 12's 6.4.2 source) are
