@@ -13,23 +13,25 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "benchServer.h"
-#include "threadCpu.h"
-#include "wireTap.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "platform/eventLoop.h"
 #include "platform/messageBox.h"
-#include "platform/socketControl.h"
+#include "threadCpu.h"
+#include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
+#include "wireTap.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QProcess>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -123,8 +125,8 @@ protected:
     {
         if ((event->type() == QEvent::SockAct || event->type() == QEvent::WinEventAct)
             && m_timer->isActive() && watched->parent() && watched->parent()->parent() == m_timer)
-            wakeUps.append({Clock::now(), m_timer->nextDue() - m_timer->wakeUpLead(),
-                            m_timer->nextDue()});
+            wakeUps.append(
+                {Clock::now(), m_timer->nextDue() - m_timer->wakeUpLead(), m_timer->nextDue()});
         return false;
     }
 
@@ -143,8 +145,7 @@ int main(int argc, char *argv[])
 {
     // The busy run's companions.
     if (argc > 1 && std::strcmp(argv[1], "--compute") == 0) {
-        for (volatile quint64 n = 0;; n = n + 1) {
-        }
+        for (volatile quint64 n = 0;; n = n + 1) { }
     }
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
@@ -178,19 +179,20 @@ int main(int argc, char *argv[])
 
     frmMain form;
     form.show();
-    form.strServer = u"127.0.0.1"_s;
-    form.strPort = QString::number(server.port());
-    form.strNick = u"Timer"_s;
-    form.strChannel = u"#Durmast_Velmor"_s;
-    form.Ws->setTls(tls);
-    form.Ws->Connect(form.strServer, form.strPort);
-    waitUntil([&] { return form.loggedIn(); }, 10000);
+    ConnectionChoice choice;
+    choice.server = u"127.0.0.1"_s;
+    choice.port = QString::number(server.port());
+    choice.nick = u"Timer"_s;
+    choice.channel = u"#Durmast_Velmor"_s;
+    choice.tls = tls;
+    form.session().connectTo(choice);
+    waitUntil([&] { return form.session().loggedIn(); }, 10000);
     if (mode == u"reconnect"_s) {
         QMetaObject::invokeMethod(&server, &BenchServer::dropClient, Qt::BlockingQueuedConnection);
-        waitUntil([&] { return !form.loggedIn(); }, 10000);
-        waitUntil([&] { return form.loggedIn(); }, 60000);
+        waitUntil([&] { return !form.session().loggedIn(); }, 10000);
+        waitUntil([&] { return form.session().loggedIn(); }, 60000);
     }
-    if (!form.loggedIn())
+    if (!form.session().loggedIn())
         return fail("the program did not log in");
 
     // Event latency under the flood: a probe thread posts a stamped call to the UI thread every
@@ -208,7 +210,7 @@ int main(int argc, char *argv[])
         }
     });
 
-    WakeUpWatch wakeUpWatch(form.tmrCountTime);
+    WakeUpWatch wakeUpWatch(form.run().tickTimer());
     // Each line is one write of its own; the tick it belongs to is the program's own count of
     // ticks when it was written, the start notice's 0.
     struct Write
@@ -217,8 +219,10 @@ int main(int argc, char *argv[])
         qint64 tick;
     };
     QList<Write> writes;
-    QObject::connect(form.Ws->findChild<QSslSocket *>(), &QIODevice::bytesWritten, &probeTarget,
-                     [&] { writes.append({Clock::now(), form.tmrCountTime->ticksDone()}); });
+    QObject::connect(form.session().socket()->findChild<QSslSocket *>(), &QIODevice::bytesWritten,
+                     &probeTarget, [&] {
+                         writes.append({Clock::now(), form.run().tickTimer()->ticksDone()});
+                     });
 
     waitUntil([] { return false; }, 1000);
     if (flood) {
@@ -234,14 +238,14 @@ int main(int argc, char *argv[])
         }
         waitUntil([] { return false; }, 1000);
     }
-    form.cboMinutes->setEditText(u"1"_s);
+    form.findChild<QComboBox *>(u"cboMinutes"_s)->setEditText(u"1"_s);
     const Clock::time_point click = Clock::now();
     writes.clear();
     const double cpuBefore = threadCpuMs();
     form.cmdCount_Click();
     // Checked seldom, so that the wait's own wake-ups hardly count in the processor time.
-    waitUntil([&] { return !form.tmrCountTime->isActive(); }, 100000, 3000);
-    const double cpuPerTick = (threadCpuMs() - cpuBefore) / form.tmrCountTime->ticksDone();
+    waitUntil([&] { return !form.run().tickTimer()->isActive(); }, 100000, 3000);
+    const double cpuPerTick = (threadCpuMs() - cpuBefore) / form.run().tickTimer()->ticksDone();
     for (QProcess *process : busy)
         process->kill();
     waitUntil([&] { return !flood || server.floodDone(); }, 300000);
@@ -303,18 +307,17 @@ int main(int argc, char *argv[])
     std::printf("| %s %s%s | %2lld | %5.2f | %5.2f | %7.4f | %5.2f | %5.2f | %5.2f | %5.2f | %5.2f "
                 "| %5.2f | %5.2f |",
                 qPrintable(QGuiApplication::platformName()), qPrintable(mode),
-                onTheWire ? "" : " (server's stamps)",
-                qlonglong(lateness.size()), late.median, late.max, slopeOf(latenessPoints),
-                wakeUp.median, wakeUp.max, work.median, work.max, transit.median, transit.max,
-                cpuPerTick);
+                onTheWire ? "" : " (server's stamps)", qlonglong(lateness.size()), late.median,
+                late.max, slopeOf(latenessPoints), wakeUp.median, wakeUp.max, work.median, work.max,
+                transit.median, transit.max, cpuPerTick);
     if (flood) {
         const Figures latency = figuresOf(latenciesMs);
         const QString log = form.serverLog().txtRec->logText();
         const bool newestKept
             = log.lastIndexOf(QString::fromLatin1(server.lastFloodMessage())) > log.size() - 300000;
         std::printf(" %.1f MB/s, event latency %.2f / %.2f ms, ",
-                    server.floodBytes() / double(1 << 20) / server.floodSeconds(),
-                    latency.median, latency.max);
+                    server.floodBytes() / double(1 << 20) / server.floodSeconds(), latency.median,
+                    latency.max);
         const double rss = peakRssMb();
         if (rss > 0)
             std::printf("peak RSS %.0f MB, ", rss);

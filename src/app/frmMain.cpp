@@ -1,32 +1,32 @@
 #include "frmMain.h"
 
-#include "basGeneral.h"
+#include "common/blanks.h"
+#include "common/logTimeStamp.h"
+#include "common/version.h"
+#include "frmConnect.h"
 #include "frmServerLog.h"
-#include "irc/frmConnect.h"
-#include "irc/reconnection.h"
+#include "irc/ircSession.h"
 #include "logView.h"
 #include "platform/messageBox.h"
 #include "platform/processControl.h"
-#include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
-#include "timer/tickTimer.h"
-#include "version.h"
+#include "timer/measurementRun.h"
+#include "timer/minutesText.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTimer>
+#include <QTime>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 using namespace platform;
-using namespace basGeneral;
 
 namespace {
 
@@ -38,45 +38,34 @@ constexpr int compactClientTwips = 1005;
 constexpr int expandedClientTwips = 2670;
 constexpr int clientWidthTwips = 4215;
 
+const QString caption = u"ケストリオン"_s;
+
+QString chatHint()
+{
+    return u"(Enterキーで文字を送信できます)"_s;
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
-    , tmrCountTime(new TickTimer(this))
-    , Ws(new SocketControl(this))
-    , m_loginPause(new QTimer(this))
-    , m_reconnection(new Reconnection(this))
+    , m_session(new IrcSession(this))
+    , m_run(new MeasurementRun(caption, this))
     , m_serverLog(std::make_unique<frmServerLog>())
 {
     setObjectName(u"frmMain"_s);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
-    setWindowTitle(u"ケストリオン"_s);
+    setWindowTitle(caption);
     setWindowIcon(programIcon());
     setFont(japaneseFont(9));
 
-    tmrCountTime->setObjectName(u"tmrCountTime"_s);
-    connect(tmrCountTime, &TickTimer::timeout, this, &frmMain::tmrCountTime_Timer);
-    connect(tmrCountTime, &TickTimer::stalled, this, &frmMain::tmrCountTime_Stalled);
-    Ws->setObjectName(u"Ws"_s);
-    connect(Ws, &SocketControl::ConnectEvent, this, &frmMain::Ws_Connect);
-    connect(Ws, &SocketControl::DataArrival, this, &frmMain::Ws_DataArrival);
-    connect(Ws, &SocketControl::CloseEvent, this, &frmMain::Ws_Close);
-    connect(Ws, &SocketControl::Error, this, &frmMain::Ws_Error);
-    Ws->setCertificateCheck(
-        [this](const QSslCertificate &certificate, const QList<QSslError> &errors) {
-            return Ws_CertificateUnverified(certificate, errors);
-        });
-    m_loginPause->setSingleShot(true);
-    m_loginPause->setTimerType(Qt::PreciseTimer);
-    m_loginPause->setInterval(250);
-    connect(m_loginPause, &QTimer::timeout, this, &frmMain::sendLoginLines);
-    connect(m_reconnection, &Reconnection::attemptDue, this, &frmMain::reconnectNow);
-    connect(m_reconnection, &Reconnection::loginOverdue, this, &frmMain::giveUpAttempt);
-
     createControls();
     createMenus();
+    connectSession();
+    connectRun();
+    updateControls();
     showStatusArea(false);
     const QRect client = twipsRect(5655, 1560, clientWidthTwips, compactClientTwips);
     setGeometry(client.x(), client.y() - menuBar()->sizeHint().height(), width(), height());
@@ -87,8 +76,30 @@ frmMain::frmMain(QWidget *parent)
 frmMain::~frmMain()
 {
     delete m_connectDialog;
-    if (m_runningCopy)
-        setMainForm(nullptr);
+}
+
+void frmMain::connectSession()
+{
+    connect(m_session, &IrcSession::statusLine, this, &frmMain::AddStatusLog);
+    connect(m_session, &IrcSession::dataReceived, this, &frmMain::Ws_DataArrival);
+    connect(m_session, &IrcSession::stateChanged, this, &frmMain::updateControls);
+    connect(m_session, &IrcSession::loggedInToChannel, this, &frmMain::EnableChatInput);
+    connect(m_session, &IrcSession::nicknameRefused, this,
+            [this](const QString &suggestion) { connectDialog().txtNick->setText(suggestion); });
+    connect(m_session, &IrcSession::certificateQuestion, this, &frmMain::askAboutCertificate);
+    connect(
+        m_session, &IrcSession::connectRefused, this,
+        [](const QString &text, const QString &title) { messageBox(text, MB_ICONERROR, title); });
+    connect(m_session, &IrcSession::connectFailed, this, &frmMain::reportConnectFailure);
+}
+
+void frmMain::connectRun()
+{
+    connect(m_run, &MeasurementRun::privmsgDue, m_session, &IrcSession::SendPrivmsg);
+    connect(m_run, &MeasurementRun::noticeDue, m_session, &IrcSession::SendNotice);
+    connect(m_run, &MeasurementRun::captionChanged, this, &frmMain::setWindowTitle);
+    connect(m_run, &MeasurementRun::statusLine, this, &frmMain::AddStatusLog);
+    connect(m_run, &MeasurementRun::phaseChanged, this, &frmMain::updateControls);
 }
 
 void frmMain::createControls()
@@ -117,14 +128,11 @@ void frmMain::createControls()
     cmdCount = new QPushButton(u"開始"_s, client);
     cmdCount->setObjectName(u"cmdCount"_s);
     placeInTwips(cmdCount, 2640, 120, 1575, 495);
-    cmdCount->setEnabled(false);
 
     txtSend = new QLineEdit(client);
     txtSend->setObjectName(u"txtSend"_s);
     txtSend->setAccessibleName(u"チャット入力"_s);
     placeInTwips(txtSend, 0, 720, 4215, 285);
-    txtSend->setEnabled(false);
-    setBackgroundColour(txtSend, COLOR_SCROLLBAR);
     txtSend->installEventFilter(this);
 
     txtStatus = new LogView(client);
@@ -138,6 +146,7 @@ void frmMain::createControls()
     placeInTwips(cmdClearLog, 2880, 2280, 1335, 375);
     connect(cmdClearLog, &QPushButton::clicked, this, &frmMain::cmdClearLog_Click);
     connect(cmdCount, &QPushButton::clicked, this, &frmMain::cmdCount_Click);
+    connect(txtSend, &QLineEdit::returnPressed, this, &frmMain::txtSend_ReturnPressed);
 
     setTabOrder(txtSend, txtStatus);
     setTabOrder(txtStatus, cmdCount);
@@ -157,7 +166,6 @@ void frmMain::createMenus()
     mnuServer->setObjectName(u"mnuServer"_s);
     mnuConnect = addEntry(mnuServer, u"接続"_s, u"mnuConnect"_s);
     mnuDisconnect = addEntry(mnuServer, u"切断"_s, u"mnuDisconnect"_s);
-    mnuDisconnect->setEnabled(false);
     mnuServerLog = addEntry(mnuServer, u"サーバログ"_s, u"mnuServerLog"_s);
     mnuQuit = addEntry(mnuServer, u"終了"_s, u"mnuQuit"_s);
 
@@ -178,6 +186,7 @@ void frmMain::createMenus()
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);
     connect(mnuStatus, &QAction::triggered, this, &frmMain::mnuStatus_Click);
+    connect(mnuRestTime, &QAction::toggled, m_run, &MeasurementRun::setShowsRemaining);
 
     // The key Linux desktops open a menu bar with.
     auto *openMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -207,18 +216,15 @@ void frmMain::showStatusArea(bool shown)
                      + twipsToPixels(shown ? expandedClientTwips : compactClientTwips));
 }
 
-frmServerLog &frmMain::serverLog()
-{
-    return *m_serverLog;
-}
-
 frmConnect &frmMain::connectDialog()
 {
     if (!m_connectDialog) {
         m_connectDialog = new frmConnect;
         connect(m_connectDialog, &frmConnect::unloaded, this,
                 [this] { m_connectDialog = nullptr; });
-        m_connectDialog->Form_Load();
+        connect(m_connectDialog, &frmConnect::connectChosen, this,
+                &frmMain::frmConnect_ConnectChosen);
+        m_connectDialog->Form_Load(m_session->lastChoice());
     }
     return *m_connectDialog;
 }
@@ -232,52 +238,63 @@ void frmMain::Form_Load()
         return;
     }
     m_runningCopy = true;
-    setMainForm(this);
-
-    StopTickTimer();
-    SetMenusOffline();
     FillMinutesList();
-    strBaseCaption = windowTitle();
-    strChannel.clear();
-    strServer.clear();
-    strNick.clear();
-    strPort.clear();
-    blnLoggedIn = false;
-    AddStatusLog(u"[i] "_s + strBaseCaption + QString::number(versionMajor) + u"."_s
+    AddStatusLog(u"[i] "_s + caption + QString::number(versionMajor) + u"."_s
                  + QString::number(versionMinor) + u"."_s + QString::number(versionRevision)
                  + u" 起動"_s);
     // A timer that will not start because of a read-only runtime folder helps nobody; the
     // user only loses the guard against a second copy, and is told so.
     if (lock == InstanceLock::Outcome::Unavailable)
         AddStatusLog(u"[-] ロックファイルを作成できないため、二重起動を検出できません"_s);
-    blnStartWar = false;
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    qint16 Cancel = 0;
-    if (m_runningCopy)
-        Form_Unload(Cancel);
-    if (Cancel)
-        event->ignore();
-    else
-        event->accept();
-}
-
-void frmMain::Form_Unload(qint16 &Cancel)
-{
-    if (Ws->State() == SocketControl::sckConnected
+    if (m_runningCopy && m_session->isConnected()
         && messageBox(u"現在接続中です。\r\n本当に終了しますか？"_s, MB_CONFIRM) != IDOK) {
-        Cancel = -1;
+        event->ignore();
         return;
     }
-    cancelReconnection();
-    Ws->Close();
-    serverLog().Unload();
-    // A dialog held hidden for a nickname suggestion must not outlive the program.
-    delete m_connectDialog;
-    m_connectDialog = nullptr;
-    StopTickTimer();
+    if (m_runningCopy) {
+        m_session->shutDown();
+        serverLog().Unload();
+        // A dialog held hidden for a nickname suggestion must not outlive the program.
+        delete m_connectDialog;
+        m_connectDialog = nullptr;
+        m_run->halt();
+    }
+    event->accept();
+}
+
+void frmMain::updateControls()
+{
+    const bool loggedIn = m_session->loggedIn();
+    const bool idle = !m_run->isInProgress();
+    const bool offlineAttempt = m_session->isConnecting() || m_session->isReconnecting();
+    // Whatever is under way can be ended: a login, a reconnection, or, when idle, the
+    // connection. A run's connection is kept until the run is over.
+    mnuConnect->setEnabled(!loggedIn
+                           && (!m_session->isConnecting() || m_session->isReconnecting()));
+    mnuDisconnect->setEnabled(loggedIn ? idle : offlineAttempt);
+    // A measurement can always be stopped, connected or not; a countdown cannot.
+    cmdCount->setText(idle ? u"開始"_s : u"中断"_s);
+    cmdCount->setEnabled(idle ? loggedIn : m_run->phase() == MeasurementRun::Phase::Measuring);
+    cboMinutes->setEnabled(loggedIn && idle);
+    setBackgroundColour(cboMinutes, cboMinutes->isEnabled() ? COLOR_WINDOW : COLOR_SCROLLBAR);
+    txtSend->setEnabled(loggedIn);
+    setBackgroundColour(txtSend, loggedIn ? COLOR_WINDOW : COLOR_SCROLLBAR);
+}
+
+void frmMain::AddStatusLog(const QString &text)
+{
+    txtStatus->appendEntry(u"\r\n"_s + logTimeStamp(QTime::currentTime()) + text);
+}
+
+void frmMain::AddServerLog(const QString &data)
+{
+    serverLog().Load();
+    serverLog().txtRec->appendEntry(u"\r\n"_s + logTimeStamp(QTime::currentTime()) + u"\r\n"_s
+                                    + data);
 }
 
 void frmMain::mnuQuit_Click()
@@ -306,6 +323,107 @@ void frmMain::cmdClearLog_Click()
         txtStatus->setLogText(QString());
 }
 
+void frmMain::mnuConnect_Click()
+{
+    // The user takes the connection into their own hands.
+    m_session->abandonReconnection();
+    QPointer<frmConnect> dialog = &connectDialog();
+    dialog->exec();
+}
+
+void frmMain::frmConnect_ConnectChosen(const ConnectionChoice &choice)
+{
+    m_session->connectTo(choice);
+}
+
+void frmMain::mnuDisconnect_Click()
+{
+    if (m_session->isConnected() && messageBox(u"本当に切断しますか？"_s, MB_CONFIRM) != IDOK)
+        return;
+    m_session->disconnect();
+}
+
+void frmMain::Ws_DataArrival(const QString &read)
+{
+    AddServerLog(read);
+}
+
+void frmMain::askAboutCertificate(const QString &question)
+{
+    m_session->answerCertificateQuestion(messageBox(question, MB_WARY_QUESTION) == IDYES);
+}
+
+void frmMain::reportConnectFailure(const QString &description)
+{
+    // The channel keeps its clock even when the server cannot be reached: a run in progress
+    // outlives the failed connect.
+    if (m_run->isInProgress()) {
+        AddStatusLog(u"[-] "_s + m_session->server() + u"に接続できません: "_s + description);
+        messageBox(description, MB_ICONERROR);
+        return;
+    }
+    messageBox(description, MB_ICONERROR);
+    terminateProcess(1);
+}
+
+void frmMain::EnableChatInput()
+{
+    updateControls();
+    txtSend->setText(chatHint());
+}
+
+void frmMain::txtSend_ReturnPressed()
+{
+    const QString text = withoutSurroundingBlanks(txtSend->text());
+    if (text.isEmpty())
+        return;
+    m_session->SendChatText(text);
+    txtSend->clear();
+}
+
+void frmMain::txtSend_GotFocus()
+{
+    if (txtSend->text() == chatHint())
+        txtSend->clear();
+}
+
+void frmMain::FillMinutesList()
+{
+    cboMinutes->clear();
+    // Not sorted: "5" stands before "10".
+    for (const char16_t *preset : {u"0", u"1", u"2", u"3", u"5", u"10", u"15", u"20", u"30", u"45",
+                                   u"50", u"60", u"90", u"120"})
+        cboMinutes->addItem(QString::fromUtf16(preset));
+    cboMinutes->setEditText(minutesText::defaultText());
+}
+
+void frmMain::cboMinutes_LostFocus()
+{
+    const minutesText::Check result = minutesText::check(cboMinutes->currentText());
+    if (result.verdict != minutesText::Verdict::Accepted)
+        messageBox(minutesText::messageFor(result.verdict), MB_ICONERROR);
+    if (cboMinutes->currentText() != result.text)
+        cboMinutes->setEditText(result.text);
+}
+
+void frmMain::cmdCount_Click()
+{
+    if (m_run->phase() == MeasurementRun::Phase::Measuring) {
+        m_run->interrupt();
+        return;
+    }
+    // The box is validated whenever it loses the focus; this catches a start that came without
+    // a focus change, so that the run reads a valid N.
+    if (minutesText::check(cboMinutes->currentText()).text != cboMinutes->currentText())
+        cboMinutes_LostFocus();
+    m_run->start(cboMinutes->currentText());
+}
+
+void frmMain::tmrCountTime_Timer()
+{
+    m_run->tmrCountTime_Timer();
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == cboMinutes && isLossOfFocus(event))
@@ -314,12 +432,5 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     // the box the focus that way, and the user would type into the hint.
     if (watched == txtSend && event->type() == QEvent::FocusIn)
         txtSend_GotFocus();
-    if (watched == txtSend && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            qint16 KeyAscii = 13;
-            txtSend_KeyPress(KeyAscii);
-        }
-    }
     return QMainWindow::eventFilter(watched, event);
 }

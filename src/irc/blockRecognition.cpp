@@ -1,7 +1,5 @@
 #include "blockRecognition.h"
 
-#include <QStringList>
-#include <QStringView>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -11,156 +9,105 @@ namespace {
 
 const QString numeric020 = u" 020 * :"_s;
 
-// The block's lines without their line ends.
-QList<QStringView> linesOf(const QString &block)
+bool holdsNumeric(const IrcMessages &block, QStringView numeric)
 {
-    QList<QStringView> lines;
-    for (QStringView line : QStringView(block).split(u'\n')) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        lines << line;
-    }
-    return lines;
+    return std::any_of(block.cbegin(), block.cend(),
+                       [&](const IrcMessage &message) { return message.isNumeric(numeric); });
 }
 
-// The command of a line and what follows it, with the source prefix skipped.
-QStringView commandPart(QStringView line)
+// The first line of the block with the given command and something after it.
+const IrcMessage *firstWithCommand(const IrcMessages &block, QStringView command)
 {
-    if (!line.startsWith(u':'))
-        return line;
-    const qsizetype blank = line.indexOf(u' ');
-    return blank < 0 ? QStringView() : line.mid(blank + 1);
+    const auto found = std::find_if(block.cbegin(), block.cend(), [&](const IrcMessage &message) {
+        return message.command == command && message.hasParameterText;
+    });
+    return found == block.cend() ? nullptr : &*found;
 }
 
-// What follows a command (given with its blank) on each line that carries it.
-QList<QStringView> parametersOf(const QString &block, QStringView command)
+// The server's first line with the numeric 020. It is known by its text, wherever it stands in
+// the line, as servers have sent it; after the welcome other users can already write to us,
+// and their words name no server.
+const IrcMessage *line020(const IrcMessages &block)
 {
-    QList<QStringView> parameters;
-    for (QStringView line : linesOf(block)) {
-        const QStringView rest = commandPart(line);
-        if (rest.startsWith(command))
-            parameters << rest.mid(command.size());
-    }
-    return parameters;
-}
-
-// A line from another user: its source is nick!user@host. What they write is text, never a
-// server's word.
-bool isFromAUser(QStringView line)
-{
-    if (!line.startsWith(u':'))
-        return false;
-    const qsizetype blank = line.indexOf(u' ');
-    return line.left(blank < 0 ? line.size() : blank).contains(u'!');
-}
-
-// A line from the server whose command is the given numeric; the same digits inside a longer
-// number or a text are no numeric.
-bool isNumericLine(QStringView line, QStringView numeric)
-{
-    if (!line.startsWith(u':'))
-        return false;
-    const qsizetype blank = line.indexOf(u' ');
-    const QStringView rest = line.mid(blank + 1);
-    return blank > 1 && rest.startsWith(numeric) && rest.mid(numeric.size()).startsWith(u' ');
-}
-
-bool holdsNumeric(const QString &block, QStringView numeric)
-{
-    const QList<QStringView> lines = linesOf(block);
-    return std::any_of(lines.cbegin(), lines.cend(),
-                       [&](QStringView line) { return isNumericLine(line, numeric); });
-}
-
-// The server's first line with the numeric 020. After the welcome other users can already
-// write to us, and their words name no server.
-std::optional<QStringView> line020(const QString &block)
-{
-    for (QStringView line : linesOf(block)) {
-        if (!isFromAUser(line) && line.contains(numeric020))
-            return line;
-    }
-    return std::nullopt;
+    const auto found = std::find_if(block.cbegin(), block.cend(), [](const IrcMessage &message) {
+        return !message.isFromUser() && message.line.contains(numeric020);
+    });
+    return found == block.cend() ? nullptr : &*found;
 }
 
 } // namespace
 
-bool holds020(const QString &block)
+bool holds020(const IrcMessages &block)
 {
-    return line020(block).has_value();
+    return line020(block) != nullptr;
 }
 
-std::optional<QString> serverNameFrom020(const QString &block)
+std::optional<QString> serverNameFrom020(const IrcMessages &block)
 {
-    const std::optional<QStringView> line = line020(block);
-    if (!line)
+    const IrcMessage *message = line020(block);
+    if (!message)
         return std::nullopt;
-    QStringView prefix = line->left(line->indexOf(numeric020));
-    if (prefix.startsWith(u':'))
-        prefix = prefix.mid(1);
-    if (prefix.isEmpty())
+    QStringView name = QStringView(message->line).left(message->line.indexOf(numeric020));
+    if (name.startsWith(u':'))
+        name = name.mid(1);
+    if (name.isEmpty())
         return std::nullopt;
-    return prefix.toString();
+    return name.toString();
 }
 
-std::optional<QString> serverNameFromWelcome(const QString &block, const QString &nick)
+std::optional<QString> serverNameFromWelcome(const IrcMessages &block, const QString &nick)
 {
-    const QString welcome = u" 001 "_s + nick;
-    for (QStringView line : linesOf(block)) {
-        const qsizetype blank = line.indexOf(u' ');
-        if (!line.startsWith(u':') || blank < 2 || !line.mid(blank).startsWith(welcome))
-            continue;
-        const QStringView after = line.mid(blank + welcome.size());
-        if (after.isEmpty() || after.startsWith(u' '))
-            return line.mid(1, blank - 1).toString();
+    for (const IrcMessage &message : block) {
+        if (message.isNumeric(u"001") && message.parameters.value(0) == nick)
+            return message.prefix;
     }
     return std::nullopt;
 }
 
-bool isEndOfMotd(const QString &block, const QString &server, const QString &nick)
+bool isEndOfMotd(const IrcMessages &block, const QString &server, const QString &nick)
 {
-    const QString endOfMotd = u":"_s + server + u" 376 "_s + nick;
-    const QString noMotd = u":"_s + server + u" 422 "_s + nick;
-    for (QStringView line : linesOf(block)) {
-        if (line.startsWith(endOfMotd) || line.startsWith(noMotd))
-            return true;
-    }
-    return false;
+    return std::any_of(block.cbegin(), block.cend(), [&](const IrcMessage &message) {
+        return (message.isNumeric(u"376") || message.isNumeric(u"422")) && message.prefix == server
+            && message.parameters.value(0).startsWith(nick);
+    });
 }
 
-bool isNicknameInUse(const QString &block)
+bool isNicknameInUse(const IrcMessages &block)
 {
-    for (QStringView line : linesOf(block)) {
-        if (!isFromAUser(line) && line.contains(u"Nickname is already in use"))
+    for (const IrcMessage &message : block) {
+        if (!message.isFromUser() && message.line.contains(u"Nickname is already in use"))
             return true;
     }
     return holdsNumeric(block, u"433");
 }
 
-bool isNicknameUnavailable(const QString &block)
+bool isNicknameUnavailable(const IrcMessages &block)
 {
     return holdsNumeric(block, u"437");
 }
 
-std::optional<QString> banText(const QString &block)
+std::optional<QString> banText(const IrcMessages &block)
 {
-    for (QStringView line : linesOf(block)) {
-        if (!isNumericLine(line, u"465"))
+    for (const IrcMessage &message : block) {
+        if (!message.isNumeric(u"465"))
             continue;
-        const qsizetype text = line.indexOf(u" :");
-        return (text < 0 ? commandPart(line) : line.mid(text + 2)).toString();
+        return message.hasTrailing ? message.trailing
+                                   : message.command + u' ' + message.parameterText;
     }
     return std::nullopt;
 }
 
-QStringList pingAnswers(const QString &block, const QString &server, bool loggedIn,
+QStringList pingAnswers(const IrcMessages &block, const QString &server, bool loggedIn,
                         const QString &channel)
 {
     QStringList answers;
     bool ownAnswered = false;
-    for (QStringView token : parametersOf(block, u"PING ")) {
+    for (const IrcMessage &message : block) {
+        if (message.command != u"PING" || !message.hasParameterText)
+            continue;
+        const QString &token = message.parameterText;
         if (!loggedIn || token != QString(u":"_s + server)) {
-            answers << u"PONG "_s + token.toString();
+            answers << u"PONG "_s + token;
         } else if (!ownAnswered) {
             answers << u"PONG "_s + server << u"NAMES "_s + channel;
             ownAnswered = true;
@@ -174,38 +121,30 @@ bool isTlsRecord(const QString &read)
     return read.size() >= 2 && (read[0] == u'\x15' || read[0] == u'\x16') && read[1] == u'\x03';
 }
 
-std::optional<QString> errorText(const QString &block)
+std::optional<QString> errorText(const IrcMessages &block)
 {
-    const QList<QStringView> errors = parametersOf(block, u"ERROR ");
-    if (errors.isEmpty())
+    const IrcMessage *error = firstWithCommand(block, u"ERROR");
+    if (!error)
         return std::nullopt;
-    const QStringView text = errors.constFirst();
+    const QStringView text = error->parameterText;
     return (text.startsWith(u':') ? text.mid(1) : text).toString();
 }
 
-bool isOwnPart(const QString &block, const QString &nick, const QString &channel)
+bool isOwnPart(const IrcMessages &block, const QString &nick, const QString &channel)
 {
-    const QString source = u":"_s + nick + u"!"_s;
-    const QString part = u"PART "_s + channel;
-    for (QStringView line : linesOf(block)) {
-        if (!line.startsWith(source))
-            continue;
-        const QStringView command = commandPart(line);
-        if (command.startsWith(part)
-            && (command.size() == part.size() || command.at(part.size()) == u' '))
-            return true;
-    }
-    return false;
+    return std::any_of(block.cbegin(), block.cend(), [&](const IrcMessage &message) {
+        return message.isFromUser() && message.sourceNick() == nick && message.command == u"PART"
+            && message.parameters.value(0) == channel;
+    });
 }
 
-bool isKickOf(const QString &block, const QString &channel, const QString &nick)
+bool isKickOf(const IrcMessages &block, const QString &channel, const QString &nick)
 {
-    const QString kick = u"KICK "_s + channel + u" "_s + nick + u" :"_s;
-    for (QStringView line : linesOf(block)) {
-        if (commandPart(line).startsWith(kick))
-            return true;
-    }
-    return false;
+    return std::any_of(block.cbegin(), block.cend(), [&](const IrcMessage &message) {
+        return message.command == u"KICK" && message.parameters.size() == 2
+            && message.parameters[0] == channel && message.parameters[1] == nick
+            && message.hasTrailing;
+    });
 }
 
 } // namespace blockRecognition

@@ -1,4 +1,4 @@
-#include "socketControl.h"
+#include "irc/socketControl.h"
 
 #include <QSslSocket>
 #include <winsock2.h>

@@ -1,6 +1,6 @@
 #include "minutesText.h"
 
-#include "app/blanks.h"
+#include "common/blanks.h"
 #include "platform/cLocaleNumber.h"
 
 #include <QRegularExpression>

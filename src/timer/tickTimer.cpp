@@ -60,11 +60,10 @@ void TickTimer::wake(Clock::time_point now)
     m_lastWake = now;
     // The tick's work may stop the timer, at the run's end.
     while (m_active && now + earlyTolerance >= nextDue()) {
-        m_stale = now - nextDue() > staleAfter;
+        const bool stale = now - nextDue() > staleAfter;
         ++m_ticksDone;
-        emit timeout();
+        emit timeout(stale);
     }
-    m_stale = false;
     if (m_active)
         armWakeUp();
 }

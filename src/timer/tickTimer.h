@@ -40,8 +40,6 @@ public:
     bool isActive() const { return m_active; }
     Clock::time_point nextDue() const { return m_start + (m_ticksDone + 1) * m_interval; }
     qint64 ticksDone() const { return m_ticksDone; }
-    // During timeout(): the tick is one of those a stall passed over, caught up with late.
-    bool isStale() const { return m_stale; }
     // Whether the system's own timer wakes this run, rather than Qt's.
     bool onSystemTimer() const;
 
@@ -54,7 +52,8 @@ public:
     void wake(Clock::time_point now);
 
 signals:
-    void timeout();
+    // stale: the tick is one of those a stall passed over, caught up with late.
+    void timeout(bool stale);
     // Before the stale ticks of a stall: since when nothing had woken the timer.
     void stalled(Clock::time_point since, Clock::time_point now);
 
@@ -70,5 +69,4 @@ private:
     Clock::time_point m_start;
     qint64 m_ticksDone = 0;
     bool m_active = false;
-    bool m_stale = false;
 };

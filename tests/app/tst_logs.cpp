@@ -1,7 +1,7 @@
-#include "app/basGeneral.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
+#include "common/logTimeStamp.h"
 #include "formHelpers.h"
 
 #include <QPushButton>
@@ -13,7 +13,6 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
-using namespace basGeneral;
 
 class tst_logs : public QObject
 {
@@ -41,11 +40,11 @@ private slots:
 
     void statusEntryIsLineBreakTimeAndText()
     {
-        form->txtStatus->setLogText(QString());
-        AddStatusLog(u"[+] abc"_s);
-        AddStatusLog(QString());
-        AddStatusLog(u"one\r\ntwo"_s);
-        const QStringList lines = form->txtStatus->logText().split(u'\n');
+        controls(*form).txtStatus->setLogText(QString());
+        form->AddStatusLog(u"[+] abc"_s);
+        form->AddStatusLog(QString());
+        form->AddStatusLog(u"one\r\ntwo"_s);
+        const QStringList lines = controls(*form).txtStatus->logText().split(u'\n');
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines[0].isEmpty());
         static const QRegularExpression stamped(u"^\\d\\d:\\d\\d:\\d\\d"_s);
@@ -60,17 +59,17 @@ private slots:
     {
         form->show();
         for (int i = 0; i < 50; ++i)
-            AddStatusLog(u"[i] line %1"_s.arg(i));
-        QCOMPARE(form->txtStatus->textCursor().position(),
-                 form->txtStatus->document()->characterCount() - 1);
-        QVERIFY(form->txtStatus->verticalScrollBar()->value() > 0);
+            form->AddStatusLog(u"[i] line %1"_s.arg(i));
+        QCOMPARE(controls(*form).txtStatus->textCursor().position(),
+                 controls(*form).txtStatus->document()->characterCount() - 1);
+        QVERIFY(controls(*form).txtStatus->verticalScrollBar()->value() > 0);
     }
 
     void serverLogLoadsHiddenOnTheFirstBlock()
     {
         frmServerLog &log = form->serverLog();
         QVERIFY(!log.isLoaded());
-        AddServerLog(u":irc.test 001 Timer :Welcome\r\n"_s);
+        form->AddServerLog(u":irc.test 001 Timer :Welcome\r\n"_s);
         QVERIFY(log.isLoaded());
         QVERIFY(!log.isVisible());
         const QStringList lines = log.txtRec->logText().split(u'\n');
@@ -83,8 +82,8 @@ private slots:
 
     void blockWithoutLineEndIsContinuedByTheNextStamp()
     {
-        AddServerLog(u"partial"_s);
-        AddServerLog(u" rest\r\n"_s);
+        form->AddServerLog(u"partial"_s);
+        form->AddServerLog(u" rest\r\n"_s);
         const QStringList lines = form->serverLog().txtRec->logText().split(u'\n');
         QCOMPARE(lines.size(), 6);
         QCOMPARE(lines[2], u"partial"_s);
@@ -94,14 +93,14 @@ private slots:
 
     void serverLogSurvivesCloseAndReopen()
     {
-        AddServerLog(u"first\r\n"_s);
+        form->AddServerLog(u"first\r\n"_s);
         form->mnuServerLog_Click();
         frmServerLog &log = form->serverLog();
         QVERIFY(log.isVisible());
         const QString text = log.txtRec->logText();
         log.close();
         QVERIFY(!log.isLoaded());
-        AddServerLog(u"while closed\r\n"_s);
+        form->AddServerLog(u"while closed\r\n"_s);
         QVERIFY(!log.isVisible());
         form->mnuServerLog_Click();
         QVERIFY(log.txtRec->logText().startsWith(text));
@@ -114,13 +113,13 @@ private slots:
 
     void clearedServerLogShowsOnlyLaterBlocks()
     {
-        AddServerLog(u"old\r\n"_s);
+        form->AddServerLog(u"old\r\n"_s);
         form->mnuServerLog_Click();
         frmServerLog &log = form->serverLog();
         QTest::mouseClick(log.cmdClearLog, Qt::LeftButton);
         QVERIFY(log.txtRec->logText().isEmpty());
         log.close();
-        AddServerLog(u"new\r\n"_s);
+        form->AddServerLog(u"new\r\n"_s);
         form->mnuServerLog_Click();
         QVERIFY(!log.txtRec->logText().contains(u"old"_s));
         QVERIFY(log.txtRec->logText().contains(u"new"_s));
@@ -149,7 +148,7 @@ private slots:
 
     void splitCrLfSurvivesAnUnload()
     {
-        AddServerLog(u"a\r"_s);
+        form->AddServerLog(u"a\r"_s);
         form->serverLog().Unload();
         form->serverLog().Load();
         form->serverLog().txtRec->appendEntry(u"\nb"_s);
@@ -164,9 +163,9 @@ private slots:
         QCOMPARE(view.document()->characterCount(), 1);
         view.show();
         QCOMPARE(view.document()->blockCount(), LogView::maximumLines);
-        QCOMPARE(view.document()->lastBlock().text(), u"line %1"_s.arg(3 * LogView::maximumLines - 1));
-        QCOMPARE(view.document()->firstBlock().text(),
-                 u"line %1"_s.arg(2 * LogView::maximumLines));
+        QCOMPARE(view.document()->lastBlock().text(),
+                 u"line %1"_s.arg(3 * LogView::maximumLines - 1));
+        QCOMPARE(view.document()->firstBlock().text(), u"line %1"_s.arg(2 * LogView::maximumLines));
         view.appendEntry(u"\r\nvisible"_s);
         QCOMPARE(view.document()->lastBlock().text(), u"visible"_s);
         QCOMPARE(view.document()->blockCount(), LogView::maximumLines);

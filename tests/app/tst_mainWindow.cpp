@@ -1,17 +1,18 @@
-#include "app/basGeneral.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/qtTranslation.h"
 #include "formHelpers.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
 #include "namespaceRerun.h"
 #include "platform/instanceLock.h"
 #include "platform/messageBox.h"
-#include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
 #include "terminationRecorder.h"
+#include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
 
 #include <QAccessible>
@@ -67,25 +68,28 @@ private slots:
     {
         QCOMPARE(form->windowTitle(), u"ケストリオン"_s);
         QVERIFY(form->isRunningCopy());
-        QVERIFY(!form->tmrCountTime->isActive());
-        QCOMPARE(form->tmrCountTime->interval(), 0);
-        QVERIFY(form->mnuConnect->isEnabled());
-        QVERIFY(!form->mnuDisconnect->isEnabled());
-        QCOMPARE(form->cboMinutes->currentText(), u"20"_s);
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QCOMPARE(form->cboMinutes->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
-        QCOMPARE(form->cmdCount->text(), u"開始"_s);
-        QVERIFY(!form->cmdCount->isEnabled());
-        QVERIFY(form->txtSend->text().isEmpty());
-        QVERIFY(!form->txtSend->isEnabled());
-        QCOMPARE(form->txtSend->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
-        QCOMPARE(form->txtStatus->palette().color(QPalette::Base), systemColour(COLOR_MENU));
+        QVERIFY(!form->run().tickTimer()->isActive());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
+        QVERIFY(!controls(*form).mnuDisconnect->isEnabled());
+        QCOMPARE(controls(*form).cboMinutes->currentText(), u"20"_s);
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
+        QCOMPARE(controls(*form).cboMinutes->palette().color(QPalette::Base),
+                 systemColour(COLOR_SCROLLBAR));
+        QCOMPARE(controls(*form).cmdCount->text(), u"開始"_s);
+        QVERIFY(!controls(*form).cmdCount->isEnabled());
+        QVERIFY(controls(*form).txtSend->text().isEmpty());
+        QVERIFY(!controls(*form).txtSend->isEnabled());
+        QCOMPARE(controls(*form).txtSend->palette().color(QPalette::Base),
+                 systemColour(COLOR_SCROLLBAR));
+        QCOMPARE(controls(*form).txtStatus->palette().color(QPalette::Base),
+                 systemColour(COLOR_MENU));
         QCOMPARE(statusEntries(*form), QStringList {u"[i] ケストリオン1.0.3 起動"_s});
-        QVERIFY(form->strChannel.isEmpty() && form->strServer.isEmpty());
-        QVERIFY(form->strNick.isEmpty() && form->strPort.isEmpty());
-        QVERIFY(!form->loggedIn());
-        QVERIFY(!form->blnStartWar);
-        for (QAction *setting : {form->mnuAlwaysOnTop, form->mnuRestTime, form->mnuStatus})
+        QVERIFY(form->session().channel().isEmpty() && form->session().server().isEmpty());
+        QVERIFY(form->session().nick().isEmpty() && form->session().port().isEmpty());
+        QVERIFY(!form->session().loggedIn());
+        QCOMPARE(form->run().phase(), MeasurementRun::Phase::Idle);
+        for (QAction *setting : {controls(*form).mnuAlwaysOnTop, controls(*form).mnuRestTime,
+                                 controls(*form).mnuStatus})
             QVERIFY(!setting->isChecked());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -95,10 +99,10 @@ private slots:
 
     void menusReadAsLaidOut()
     {
-        QCOMPARE(form->mnuServer->title(), u"サーバ"_s);
-        QCOMPARE(form->mnuSetting->title(), u"表示"_s);
+        QCOMPARE(controls(*form).mnuServer->title(), u"サーバ"_s);
+        QCOMPARE(controls(*form).mnuSetting->title(), u"表示"_s);
         QStringList captions;
-        for (QMenu *menu : {form->mnuServer, form->mnuSetting})
+        for (QMenu *menu : {controls(*form).mnuServer, controls(*form).mnuSetting})
             for (QAction *entry : menu->actions())
                 captions << entry->text();
         QCOMPARE(captions,
@@ -129,19 +133,21 @@ private slots:
 
     void minutesBoxCoversTheLabelsWideBlanks()
     {
-        QCOMPARE(form->lblTimeLimit->text(), u"計測時間　　　　　分"_s);
+        QCOMPARE(controls(*form).lblTimeLimit->text(), u"計測時間　　　　　分"_s);
         const QList<QObject *> siblings = form->centralWidget()->children();
-        QVERIFY(siblings.indexOf(form->cboMinutes) > siblings.indexOf(form->lblTimeLimit));
-        QCOMPARE(form->lblTimeLimit->focusPolicy(), Qt::NoFocus);
-        QCOMPARE(form->lblTimeLimit->font().pointSizeF(), 9.75);
+        QVERIFY(siblings.indexOf(controls(*form).cboMinutes)
+                > siblings.indexOf(controls(*form).lblTimeLimit));
+        QCOMPARE(controls(*form).lblTimeLimit->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(controls(*form).lblTimeLimit->font().pointSizeF(), 9.75);
     }
 
     void tabOrderRunsFromChatInputToMinutes()
     {
-        const QList<QWidget *> expected {form->txtSend, form->txtStatus, form->cmdCount,
-                                         form->cmdClearLog, form->cboMinutes};
-        QList<QWidget *> order {form->txtSend};
-        for (QWidget *w = form->txtSend->nextInFocusChain(); w != form->txtSend;
+        const QList<QWidget *> expected {controls(*form).txtSend, controls(*form).txtStatus,
+                                         controls(*form).cmdCount, controls(*form).cmdClearLog,
+                                         controls(*form).cboMinutes};
+        QList<QWidget *> order {controls(*form).txtSend};
+        for (QWidget *w = controls(*form).txtSend->nextInFocusChain(); w != controls(*form).txtSend;
              w = w->nextInFocusChain()) {
             if (expected.contains(w))
                 order << w;
@@ -162,9 +168,9 @@ private slots:
         frmConnect &dialog = form->connectDialog();
         form->serverLog().Load();
         const QList<std::pair<QWidget *, QString>> names {
-            {form->cboMinutes, u"計測時間　　　　　分"_s},
-            {form->txtSend, u"チャット入力"_s},
-            {form->txtStatus, u"ステータス"_s},
+            {controls(*form).cboMinutes, u"計測時間　　　　　分"_s},
+            {controls(*form).txtSend, u"チャット入力"_s},
+            {controls(*form).txtStatus, u"ステータス"_s},
             {form->serverLog().txtRec, u"サーバログ"_s},
             {dialog.cboServer, u"接続サーバ"_s},
             {dialog.cboPort, u"ポート"_s},
@@ -177,36 +183,39 @@ private slots:
         // Offline, the compact view has no Tab stop at all: nothing out of sight takes a key.
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QCOMPARE(QApplication::focusWidget(), nullptr);
-        basGeneral::EnableChatInput();
-        basGeneral::EnableMinutes();
-        form->cmdCount->setEnabled(true);
+        controls(*form).txtSend->setEnabled(true);
+        controls(*form).cboMinutes->setEnabled(true);
+        controls(*form).cmdCount->setEnabled(true);
         const auto tabStops = [this] {
-            form->txtSend->setFocus(Qt::TabFocusReason);
-            QList<QWidget *> stops {form->txtSend};
+            controls(*form).txtSend->setFocus(Qt::TabFocusReason);
+            QList<QWidget *> stops {controls(*form).txtSend};
             for (QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-                 QApplication::focusWidget() != form->txtSend;
+                 QApplication::focusWidget() != controls(*form).txtSend;
                  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
                 stops << QApplication::focusWidget();
             return stops;
         };
-        QCOMPARE(tabStops(), (QList<QWidget *> {form->txtSend, form->cmdCount, form->cboMinutes}));
-        form->mnuStatus->trigger();
         QCOMPARE(tabStops(),
-                 (QList<QWidget *> {form->txtSend, form->txtStatus, form->cmdCount,
-                                    form->cmdClearLog, form->cboMinutes}));
+                 (QList<QWidget *> {controls(*form).txtSend, controls(*form).cmdCount,
+                                    controls(*form).cboMinutes}));
+        controls(*form).mnuStatus->trigger();
+        QCOMPARE(tabStops(),
+                 (QList<QWidget *> {controls(*form).txtSend, controls(*form).txtStatus,
+                                    controls(*form).cmdCount, controls(*form).cmdClearLog,
+                                    controls(*form).cboMinutes}));
 
         // A caret in the read-only log; the focus leaves it when the view shrinks over it.
-        form->txtStatus->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(form->txtStatus, Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(form->txtStatus->textCursor().blockNumber(), 1);
-        QTest::keyClick(form->txtStatus, Qt::Key_Up);
-        QCOMPARE(form->txtStatus->textCursor().blockNumber(), 0);
-        form->mnuStatus->trigger();
-        QCOMPARE(QApplication::focusWidget(), form->txtSend);
+        controls(*form).txtStatus->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(controls(*form).txtStatus, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(controls(*form).txtStatus->textCursor().blockNumber(), 1);
+        QTest::keyClick(controls(*form).txtStatus, Qt::Key_Up);
+        QCOMPARE(controls(*form).txtStatus->textCursor().blockNumber(), 0);
+        controls(*form).mnuStatus->trigger();
+        QCOMPARE(QApplication::focusWidget(), controls(*form).txtSend);
 
         QTest::keyClick(form.get(), Qt::Key_F10);
-        QTRY_VERIFY(form->mnuServer->isVisible());
-        form->mnuServer->close();
+        QTRY_VERIFY(controls(*form).mnuServer->isVisible());
+        controls(*form).mnuServer->close();
     }
 
     void secondCopyIsTurnedAway()
@@ -220,8 +229,7 @@ private slots:
         QCOMPARE(responder.boxes[0].title, u"kestrion"_s);
         QCOMPARE(termination.exitCodes.size(), 1);
         QVERIFY(!second.isRunningCopy());
-        QVERIFY(second.txtStatus->logText().isEmpty());
-        QCOMPARE(&basGeneral::mainForm(), form.get());
+        QVERIFY(controls(second).txtStatus->logText().isEmpty());
         QCOMPARE(statusEntries(*form).size(), 1);
     }
 
@@ -282,9 +290,9 @@ private slots:
         QFETCH(bool, closes);
         LoopbackServer server;
         if (connected) {
-            form->Ws->Connect(u"127.0.0.1"_s, server.portText());
+            form->session().socket()->Connect(u"127.0.0.1"_s, server.portText());
             QVERIFY(server.waitForClient());
-            QTRY_COMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+            QTRY_COMPARE(form->session().socket()->State(), int(SocketControl::sckConnected));
         }
         MessageBoxResponder responder;
         responder.answers.enqueue(answer);
@@ -295,7 +303,7 @@ private slots:
         if (connected) {
             QCOMPARE(responder.boxes[0].prompt, u"現在接続中です。\r\n本当に終了しますか？"_s);
             QCOMPARE(responder.boxes[0].style, 0x131);
-            QCOMPARE(form->Ws->State(),
+            QCOMPARE(form->session().socket()->State(),
                      closes ? int(SocketControl::sckClosed) : int(SocketControl::sckConnected));
             if (closes)
                 QVERIFY(server.waitForClientGone());
@@ -306,25 +314,25 @@ private slots:
 
     void closingWhileStillConnectingAsksNothing()
     {
-        form->Ws->Connect(u"localhost"_s, u"6664"_s);
-        QVERIFY(form->Ws->State() != SocketControl::sckConnected);
+        form->session().socket()->Connect(u"localhost"_s, u"6664"_s);
+        QVERIFY(form->session().socket()->State() != SocketControl::sckConnected);
         MessageBoxResponder responder;
         QVERIFY(form->close());
         QVERIFY(responder.boxes.isEmpty());
-        QCOMPARE(form->Ws->State(), int(SocketControl::sckClosed));
+        QCOMPARE(form->session().socket()->State(), int(SocketControl::sckClosed));
     }
 
     void quitTakesTheSamePathAsTheCloseBox()
     {
         LoopbackServer server;
-        form->Ws->Connect(u"127.0.0.1"_s, server.portText());
-        QTRY_COMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+        form->session().socket()->Connect(u"127.0.0.1"_s, server.portText());
+        QTRY_COMPARE(form->session().socket()->State(), int(SocketControl::sckConnected));
         MessageBoxResponder responder;
         responder.answers.enqueue(IDCANCEL);
-        form->mnuQuit->trigger();
+        controls(*form).mnuQuit->trigger();
         QCOMPARE(responder.boxes.size(), 1);
         QVERIFY(form->isVisible());
-        form->mnuQuit->trigger();
+        controls(*form).mnuQuit->trigger();
         QVERIFY(!form->isVisible());
     }
 
@@ -346,7 +354,7 @@ private slots:
 
     void closingUnloadsTheServerLog()
     {
-        form->mnuServerLog->trigger();
+        controls(*form).mnuServerLog->trigger();
         QVERIFY(form->serverLog().isVisible());
         QVERIFY(form->close());
         QVERIFY(!form->serverLog().isLoaded());
@@ -356,25 +364,25 @@ private slots:
     void statusViewGrowsAndShrinksAtTheBottom()
     {
         const QRect compact = form->geometry();
-        form->mnuStatus->trigger();
-        QVERIFY(form->mnuStatus->isChecked());
+        controls(*form).mnuStatus->trigger();
+        QVERIFY(controls(*form).mnuStatus->isChecked());
         QCOMPARE(form->centralWidget()->height(), twipsToPixels(2670));
         QCOMPARE(form->width(), compact.width());
         QCOMPARE(form->geometry().topLeft(), compact.topLeft());
-        form->mnuStatus->trigger();
-        QVERIFY(!form->mnuStatus->isChecked());
+        controls(*form).mnuStatus->trigger();
+        QVERIFY(!controls(*form).mnuStatus->isChecked());
         QCOMPARE(form->geometry(), compact);
         QCOMPARE(form->centralWidget()->height(), twipsToPixels(1005));
     }
 
     void alwaysOnTopFollowsItsCheckMark()
     {
-        form->mnuAlwaysOnTop->trigger();
-        QVERIFY(form->mnuAlwaysOnTop->isChecked());
+        controls(*form).mnuAlwaysOnTop->trigger();
+        QVERIFY(controls(*form).mnuAlwaysOnTop->isChecked());
         QVERIFY(form->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(form->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
         QVERIFY(form->isVisible());
-        form->mnuAlwaysOnTop->trigger();
+        controls(*form).mnuAlwaysOnTop->trigger();
         QVERIFY(!(form->windowFlags() & Qt::WindowStaysOnTopHint));
         QVERIFY(!(form->windowHandle()->flags() & Qt::WindowStaysOnTopHint));
     }
@@ -392,12 +400,12 @@ private slots:
         QFETCH(bool, cleared);
         MessageBoxResponder responder;
         responder.answers.enqueue(answer);
-        QTest::mouseClick(form->cmdClearLog, Qt::LeftButton);
+        QTest::mouseClick(controls(*form).cmdClearLog, Qt::LeftButton);
         QCOMPARE(responder.boxes.size(), 1);
         QCOMPARE(responder.boxes[0].prompt, u"ログをクリアしますか？"_s);
         QCOMPARE(responder.boxes[0].style, 0x131);
         QCOMPARE(responder.boxes[0].title, u"kestrion"_s);
-        QCOMPARE(form->txtStatus->logText().isEmpty(), cleared);
+        QCOMPARE(controls(*form).txtStatus->logText().isEmpty(), cleared);
     }
 
     void clearingAnEmptyLogStillAsks()
@@ -428,7 +436,7 @@ private slots:
         QCOMPARE(buttonsOfTheBox(MB_WARY_QUESTION), (QStringList {u"いいえ(&N)"_s, u"はい(&Y)"_s}));
         QCOMPARE(buttonsOfTheBox(MB_CONFIRM), (QStringList {u"OK"_s, u"キャンセル"_s}));
 
-        std::unique_ptr<QMenu> menu(form->txtSend->createStandardContextMenu());
+        std::unique_ptr<QMenu> menu(controls(*form).txtSend->createStandardContextMenu());
         QStringList items;
         for (const QAction *action : menu->actions())
             items << action->text().section(u'\t', 0, 0);

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
 #include "ircObserver.h"
 #include "ircServer.h"
 #include "messageBoxResponder.h"
@@ -46,7 +47,7 @@ struct ChannelSession
             return QStringLiteral("the observer could not join");
         form.show();
         connectThroughDialog(form, server.portText(), QStringLiteral("Timer"), channel);
-        if (!QTest::qWaitFor([this] { return form.loggedIn(); }, 15000))
+        if (!QTest::qWaitFor([this] { return form.session().loggedIn(); }, 15000))
             return QStringLiteral("the program did not log in");
         return {};
     }

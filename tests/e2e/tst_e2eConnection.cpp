@@ -1,14 +1,14 @@
-#include "app/basGeneral.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "ircObserver.h"
 #include "ircServer.h"
 #include "messageBoxResponder.h"
 #include "platform/cp932.h"
-#include "platform/socketControl.h"
 #include "programSession.h"
 #include "terminationRecorder.h"
 
@@ -47,12 +47,12 @@ private slots:
         QVERIFY(logInProgram());
         QVERIFY(observer->waitForLine(":Timer!~tmr103@"));
         QVERIFY(observer->waitForLine("JOIN :" + channel.toLatin1()));
-        QCOMPARE(form->strServer, IrcServer::name());
-        QVERIFY(!form->mnuConnect->isEnabled());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        QVERIFY(form->cmdCount->isEnabled());
-        QVERIFY(form->txtSend->isEnabled());
-        QVERIFY(form->cboMinutes->isEnabled());
+        QCOMPARE(form->session().server(), IrcServer::name());
+        QVERIFY(!controls(*form).mnuConnect->isEnabled());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(controls(*form).cmdCount->isEnabled());
+        QVERIFY(controls(*form).txtSend->isEnabled());
+        QVERIFY(controls(*form).cboMinutes->isEnabled());
         const QStringList log = statusEntries(*form);
         QVERIFY(log.contains(u"[+] 現在irc.test.localに接続しています"_s));
         QVERIFY(log.contains(u"[+] #Durmast_Testにログインしました"_s));
@@ -65,13 +65,13 @@ private slots:
         QVERIFY(logInProgram());
         form->txtSend_GotFocus();
         const QString text = u"こんにちは、計測①～"_s;
-        form->txtSend->setText(u"  "_s + text + u"  "_s);
-        QTest::keyClick(form->txtSend, Qt::Key_Return);
+        controls(*form).txtSend->setText(u"  "_s + text + u"  "_s);
+        QTest::keyClick(controls(*form).txtSend, Qt::Key_Return);
         const QByteArray wire
             = "PRIVMSG " + channel.toLatin1() + " :" + platform::encodeCp932(text);
         QVERIFY(observer->waitForLine(wire));
         QCOMPARE(observer->saidBy("Timer").constLast().text, text);
-        QVERIFY(form->txtSend->text().isEmpty());
+        QVERIFY(controls(*form).txtSend->text().isEmpty());
     }
 
     // Another member types what reads like a KICK of the program and like the server's PING:
@@ -90,13 +90,13 @@ private slots:
         QTRY_VERIFY(form->serverLog().txtRec->logText().contains(u":last"_s));
         // The server answers in order: once it has answered this, it would have answered any
         // NAMES sent before.
-        basGeneral::SendLine(u"PING :sentinel"_s);
+        form->session().SendLine(u"PING :sentinel"_s);
         QTRY_VERIFY(form->serverLog().txtRec->logText().contains(u"PONG"_s));
-        QVERIFY(form->loggedIn());
+        QVERIFY(form->session().loggedIn());
         // The one names list is the JOIN's.
         QCOMPARE(form->serverLog().txtRec->logText().count(u" 366 Timer "_s), 1);
         QVERIFY(statusEntries(*form).filter(u"追い出されました"_s).isEmpty());
-        QCOMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+        QCOMPARE(form->session().socket()->State(), int(SocketControl::sckConnected));
     }
 
     void answersPingsAndStaysConnected()
@@ -110,8 +110,8 @@ private slots:
         // answered.
         QTRY_VERIFY_WITH_TIMEOUT(
             form->serverLog().txtRec->logText().count(u"PING :irc.test.local"_s) >= 2, 120000);
-        QVERIFY(form->loggedIn());
-        QCOMPARE(form->Ws->State(), int(SocketControl::sckConnected));
+        QVERIFY(form->session().loggedIn());
+        QCOMPARE(form->session().socket()->State(), int(SocketControl::sckConnected));
     }
 
     void nicknameCollisionWithARealServer()
@@ -119,11 +119,11 @@ private slots:
         QVERIFY(startServerAndObserver("Timer"));
         form->show();
         connectThroughDialog(*form, server->portText(), u"Timer"_s, channel);
-        QTRY_VERIFY_WITH_TIMEOUT(form->mnuConnect->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(controls(*form).mnuConnect->isEnabled(), 10000);
         const QStringList log = statusEntries(*form);
         QVERIFY(log.contains(u"[x] そのニックネームは既に使われています"_s));
         QCOMPARE(log.constLast(), u"[x] irc.test.localから切断しました"_s);
-        QVERIFY(!form->loggedIn());
+        QVERIFY(!form->session().loggedIn());
         QVERIFY(form->isConnectDialogLoaded());
         QVERIFY(!form->connectDialog().isVisible());
         QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
@@ -135,13 +135,13 @@ private slots:
         QVERIFY(startServerAndObserver());
         QVERIFY(logInProgram());
         server->stop();
-        QTRY_VERIFY_WITH_TIMEOUT(!form->loggedIn(), 10000);
-        QVERIFY(form->mnuConnect->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!form->session().loggedIn(), 10000);
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
         // Only to stop the reconnection that is due.
-        QVERIFY(form->isReconnecting());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        QVERIFY(!form->cmdCount->isEnabled());
-        QVERIFY(!form->txtSend->isEnabled());
+        QVERIFY(form->session().isReconnecting());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(!controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).txtSend->isEnabled());
         QVERIFY(statusEntries(*form).contains(u"[x] irc.test.localから切断しました"_s));
     }
 
@@ -150,10 +150,10 @@ private slots:
         QVERIFY(startServerAndObserver());
         QVERIFY(logInProgram());
         boxes.answers.enqueue(platform::IDOK);
-        form->mnuDisconnect->trigger();
+        controls(*form).mnuDisconnect->trigger();
         QCOMPARE(boxes.boxes.size(), 1);
-        QVERIFY(!form->loggedIn());
-        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(!form->session().loggedIn());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
         QVERIFY(observer->waitForLine(":Timer!~tmr103@127.0.0.1 QUIT"));
     }
 
@@ -173,7 +173,7 @@ private:
     {
         form->show();
         connectThroughDialog(*form, server->portText(), u"Timer"_s, channel);
-        return QTest::qWaitFor([this] { return form->loggedIn(); }, 15000);
+        return QTest::qWaitFor([this] { return form->session().loggedIn(); }, 15000);
     }
 
     MessageBoxResponder boxes;

@@ -1,23 +1,24 @@
 #include "announcements.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "ircObserver.h"
 #include "ircServer.h"
 #include "messageBoxResponder.h"
 #include "nameServer.h"
 #include "namespaceRerun.h"
-#include "platform/socketControl.h"
 #include "programSession.h"
+#include "timer/measurementRun.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using platform::WireEncoding;
 
 Q_DECLARE_METATYPE(IrcServer::Family)
 Q_DECLARE_METATYPE(WireEncoding)
@@ -89,21 +90,21 @@ private slots:
         frmConnect &dialog = form.connectDialog();
         dialog.cboEncoding->setCurrentIndex(dialog.cboEncoding->findData(int(encoding)));
         connectThroughDialog(form, server.portText(), u"Timer"_s, channel);
-        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
-        QCOMPARE(form.strServer, IrcServer::name());
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
+        QCOMPARE(form.session().server(), IrcServer::name());
         QVERIFY(statusEntries(form).contains(u"[+] 現在irc.test.localに接続しています"_s));
 
         if (waitForPings) {
             const int pingsAtLogin = pingsIn(form);
             QTRY_VERIFY_WITH_TIMEOUT(pingsIn(form) >= pingsAtLogin + 2, 30000);
-            QVERIFY(form.loggedIn());
-            QCOMPARE(form.Ws->State(), int(SocketControl::sckConnected));
+            QVERIFY(form.session().loggedIn());
+            QCOMPARE(form.session().socket()->State(), int(SocketControl::sckConnected));
         } else {
             // IRCnet-style servers hold back a client that is far ahead of its line budget.
             QTest::qWait(15000);
         }
 
-        form.cboMinutes->setEditText(u"0"_s);
+        controls(form).cboMinutes->setEditText(u"0"_s);
         const qint64 clickMs = observer.clock().elapsed();
         form.cmdCount_Click();
         const QList<Announcement> expected = countdownOnlyRun();
@@ -112,8 +113,8 @@ private slots:
 
         // What a Linux input method types: the JIS wave dash, and half-width katakana.
         form.txtSend_GotFocus();
-        form.txtSend->setText(u"計測\u301C①ｶﾞ"_s);
-        QTest::keyClick(form.txtSend, Qt::Key_Return);
+        controls(form).txtSend->setText(u"計測\u301C①ｶﾞ"_s);
+        QTest::keyClick(controls(form).txtSend, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(observer.saidBy("Timer").size() > expected.size(), 10000);
         QCOMPARE(observer.saidBy("Timer").constLast().text, seen);
     }

@@ -3,13 +3,15 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "linkProxy.h"
 #include "nameServer.h"
 #include "namespaceRerun.h"
 #include "platform/cp932.h"
-#include "platform/socketControl.h"
 #include "programSession.h"
 #include "terminationRecorder.h"
+#include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
 
 #include <QAction>
@@ -78,11 +80,11 @@ private slots:
             if (caption == idleCaption && endedAtMs < 0)
                 endedAtMs = sinceClick.elapsed();
         });
-        form.cboMinutes->setEditText(minutes);
+        controls(form).cboMinutes->setEditText(minutes);
         sinceClick.start();
         form.cmdCount_Click();
         QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= killAtMs, killAtMs + 1000);
-        QVERIFY(form.tmrCountTime->isActive());
+        QVERIFY(form.run().tickTimer()->isActive());
         if (byOperator) {
             // Invalid CP932 and markup reach the program first, then the server closes the
             // link with the operator's reason.
@@ -94,7 +96,7 @@ private slots:
             session.server.stop();
         }
 
-        QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.session().loggedIn(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(endedAtMs >= 0, endMs + 5000);
         qInfo().noquote() << u"run ended %1 ms after the click"_s.arg(endedAtMs);
         QVERIFY2(endedAtMs >= endMs - 20 && endedAtMs <= endMs + 500,
@@ -122,9 +124,9 @@ private slots:
         }
         QVERIFY(session.boxes.boxes.isEmpty());
         // A run that ends offline leaves the offline look: only connecting is offered.
-        QCOMPARE(form.mnuConnect->isEnabled(), !byOperator);
-        QCOMPARE(form.cmdCount->isEnabled(), byOperator);
-        QCOMPARE(form.cmdCount->text(), u"開始"_s);
+        QCOMPARE(controls(form).mnuConnect->isEnabled(), !byOperator);
+        QCOMPARE(controls(form).cmdCount->isEnabled(), byOperator);
+        QCOMPARE(controls(form).cmdCount->text(), u"開始"_s);
     }
 
     // The server stops in the middle of a run and comes back 20 s later on the same port: the
@@ -138,19 +140,19 @@ private slots:
         frmMain &form = session.form;
         // IRCnet-style servers hold back a client that is far ahead of its line budget.
         QTest::qWait(15000);
-        form.cboMinutes->setEditText(u"1"_s);
+        controls(form).cboMinutes->setEditText(u"1"_s);
         QElapsedTimer sinceClick;
         sinceClick.start();
         form.cmdCount_Click();
         QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= 14000, 15000);
         session.server.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.session().loggedIn(), 5000);
         QTest::qWait(20000);
         QVERIFY2(session.server.start(), qPrintable(session.server.failure()));
         IrcObserver observer;
         QVERIFY(observer.logIn(session.server.port(), "Observer"));
         QVERIFY(observer.join(channel.toLatin1()));
-        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 45000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 45000);
         QVERIFY(observer.waitForLine("JOIN :" + channel.toLatin1(), 5000));
         qInfo().noquote() << u"logged in again %1 ms after the click"_s.arg(sinceClick.elapsed());
 
@@ -164,7 +166,7 @@ private slots:
         QCOMPARE(entries.filter(u"[+] 再接続しました（"_s).size(), 1);
         QVERIFY(entries.filter(u"[-] 未接続のため送信できません: "_s).isEmpty());
         QVERIFY(session.boxes.boxes.isEmpty());
-        QVERIFY(form.cmdCount->isEnabled());
+        QVERIFY(controls(form).cmdCount->isEnabled());
     }
 
     // The link drops half a second into a countdown, and the reconnection's login takes three
@@ -183,12 +185,12 @@ private slots:
         frmMain form;
         form.show();
         connectThroughDialog(form, proxy.portText(), u"Timer"_s, channel);
-        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
         // The server holds back the lines of a client far ahead of its line budget, and those
         // it still holds when the link is cut are lost on its side.
         QTest::qWait(15000);
 
-        form.cboMinutes->setEditText(u"0"_s);
+        controls(form).cboMinutes->setEditText(u"0"_s);
         QElapsedTimer sinceClick;
         sinceClick.start();
         const qint64 clickMs = proxy.clock().elapsed();
@@ -196,13 +198,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= 500, 1500);
         proxy.setServerDelayMs(3000);
         proxy.cutAll();
-        QTRY_VERIFY_WITH_TIMEOUT(form.isReconnecting(), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().isReconnecting(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
         qInfo().noquote() << u"logged in again %1 ms after the click"_s.arg(sinceClick.elapsed());
-        QTRY_VERIFY_WITH_TIMEOUT(!form.tmrCountTime->isActive(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.run().tickTimer()->isActive(), 15000);
         // The proxy reads on the program's own event loop, some passes after the program wrote;
         // lines arrive in order, so once it has one written after the run, it has the run's.
-        QVERIFY(form.Ws->SendData(u"PING :sentinel\r\n"_s));
+        QVERIFY(form.session().socket()->SendData(u"PING :sentinel\r\n"_s));
         QTRY_VERIFY(proxy.sentLines().constLast().line == "PING :sentinel");
 
         const QList<LinkProxy::SentLine> sent = proxy.sentLines();
@@ -250,24 +252,24 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         TerminationRecorder termination;
         frmMain &form = session.form;
-        form.cboMinutes->setEditText(u"0"_s);
+        controls(form).cboMinutes->setEditText(u"0"_s);
         QElapsedTimer sinceClick;
         sinceClick.start();
         form.cmdCount_Click();
         session.server.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(form.isReconnecting(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().isReconnecting(), 5000);
         QTimer::singleShot(0, &form, [&] {
             connectThroughDialog(form, session.server.portText(), u"Timer"_s, channel);
         });
-        form.mnuConnect->trigger();
+        controls(form).mnuConnect->trigger();
         QTRY_COMPARE(session.boxes.boxes.size(), 1);
         QCOMPARE(session.boxes.boxes[0].prompt, u"接続が拒否されました"_s);
         QVERIFY(
             statusEntries(form).contains(u"[-] 127.0.0.1に接続できません: 接続が拒否されました"_s));
-        QVERIFY(form.mnuConnect->isEnabled());
-        QVERIFY(!form.isReconnecting());
-        QVERIFY(form.tmrCountTime->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(!form.tmrCountTime->isActive(), 15000);
+        QVERIFY(controls(form).mnuConnect->isEnabled());
+        QVERIFY(!form.session().isReconnecting());
+        QVERIFY(form.run().tickTimer()->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!form.run().tickTimer()->isActive(), 15000);
         qInfo().noquote() << u"run ended %1 ms after the click"_s.arg(sinceClick.elapsed());
         QVERIFY(sinceClick.elapsed() >= 11000 - 20);
         QCOMPARE(statusEntries(form).filter(u"[-] 未接続のため送信できません: "_s).constLast(),
@@ -294,13 +296,13 @@ private slots:
         if (kick)
             session.observer.send("KICK " + channel.toLatin1() + " Timer :enough");
         else
-            form.mnuDisconnect->trigger();
+            controls(form).mnuDisconnect->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!statusEntries(form).filter(u"から切断しました"_s).isEmpty(),
                                  5000);
-        QVERIFY(!form.isReconnecting());
+        QVERIFY(!form.session().isReconnecting());
         QVERIFY(statusEntries(form).filter(u"再接続"_s).isEmpty());
-        QVERIFY(form.mnuConnect->isEnabled());
-        QVERIFY(!form.mnuDisconnect->isEnabled());
+        QVERIFY(controls(form).mnuConnect->isEnabled());
+        QVERIFY(!controls(form).mnuDisconnect->isEnabled());
     }
 
     // The link dies without a word (a NAT that forgets it, a cable pulled): every packet of the
@@ -330,7 +332,7 @@ private slots:
         NameServer nameServer;
         QVERIFY(nameServer.listen());
         ChannelSession session;
-        session.form.Ws->setDeadLinkSeconds(deadLinkSeconds);
+        session.form.session().socket()->setDeadLinkSeconds(deadLinkSeconds);
         const QString failure = session.start(channel);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         frmMain &form = session.form;
@@ -340,7 +342,7 @@ private slots:
                 [&](const QString &caption) { ended = ended || caption == idleCaption; });
 
         QElapsedTimer sinceClick;
-        form.cboMinutes->setEditText(minutes);
+        controls(form).cboMinutes->setEditText(minutes);
         sinceClick.start();
         form.cmdCount_Click();
         QTRY_VERIFY_WITH_TIMEOUT(sinceClick.elapsed() >= dropAtMs, dropAtMs + 1000);
@@ -358,10 +360,10 @@ private slots:
 
         QElapsedTimer sinceDrop;
         sinceDrop.start();
-        QTRY_VERIFY_WITH_TIMEOUT(!form.loggedIn(), (deadLinkSeconds + 5) * 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.session().loggedIn(), (deadLinkSeconds + 5) * 1000);
         qInfo().noquote() << u"dead link noticed %1 ms after the drop"_s.arg(sinceDrop.elapsed());
-        QVERIFY(form.mnuConnect->isEnabled());
-        QVERIFY(!form.txtSend->isEnabled());
+        QVERIFY(controls(form).mnuConnect->isEnabled());
+        QVERIFY(!controls(form).txtSend->isEnabled());
         const QStringList lost
             = statusEntries(form).filter(u"以降に送った行はサーバに届いていないおそれがあります"_s);
         QCOMPARE(lost.size(), 1);

@@ -43,11 +43,11 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         frmMain &form = session.form;
         IrcObserver &observer = session.observer;
-        form.cboMinutes->setEditText(u"1"_s);
-        QVERIFY(QProcess::startDetached(
-            u"sh"_s,
-            {u"-c"_s, u"sleep 5.5; kill -STOP $0; sleep 5; kill -CONT $0"_s,
-             QString::number(QCoreApplication::applicationPid())}));
+        controls(form).cboMinutes->setEditText(u"1"_s);
+        QVERIFY(
+            QProcess::startDetached(u"sh"_s,
+                                    {u"-c"_s, u"sleep 5.5; kill -STOP $0; sleep 5; kill -CONT $0"_s,
+                                     QString::number(QCoreApplication::applicationPid())}));
         const qint64 clickMs = observer.clock().elapsed();
         form.cmdCount_Click();
         const auto saidTexts = [&observer] {
@@ -63,15 +63,17 @@ private slots:
         QStringList logged;
         for (const QString &entry : statusEntries(form).filter(notSent))
             logged << entry.mid(notSent.size());
-        QVERIFY2(logged.contains(u"4＠"_s) && logged.contains(u"3＠"_s), qPrintable(logged.join(u' ')));
+        QVERIFY2(logged.contains(u"4＠"_s) && logged.contains(u"3＠"_s),
+                 qPrintable(logged.join(u' ')));
         QCOMPARE(statusEntries(form).filter(u"秒間、プログラムが止まっていました"_s).size(), 1);
         const QList<Announcement> countdown = oneMinuteRun().mid(0, 9);
         for (const Announcement &line : countdown)
             QVERIFY2(saidTexts().contains(line.text) != logged.contains(line.text),
                      qPrintable(line.text));
         for (const IrcObserver::Said &said : observer.saidBy("Timer")) {
-            const auto ideal = std::find_if(countdown.begin(), countdown.end(),
-                                            [&](const Announcement &a) { return a.text == said.text; });
+            const auto ideal
+                = std::find_if(countdown.begin(), countdown.end(),
+                               [&](const Announcement &a) { return a.text == said.text; });
             QVERIFY(ideal != countdown.end());
             const qint64 late = said.arrivedMs - clickMs - ideal->idealMs;
             qInfo().noquote() << said.text << late << "ms";
@@ -101,7 +103,7 @@ private:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         frmMain &form = session.form;
         IrcObserver &observer = session.observer;
-        form.cboMinutes->setEditText(minutes);
+        controls(form).cboMinutes->setEditText(minutes);
         const qint64 clickMs = observer.clock().elapsed();
         form.cmdCount_Click();
         const int lastMs = expected.constLast().idealMs;

@@ -1,14 +1,16 @@
 #include "announcements.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "namespaceRerun.h"
-#include "platform/socketControl.h"
 #include "programSession.h"
 #include "terminationRecorder.h"
 #include "testCertificates.h"
+#include "timer/measurementRun.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,10 +74,10 @@ private slots:
                                           .filter(u"[-] 127.0.0.1に接続できません: "_s)
                                           .isEmpty(),
                                      10000);
-            QVERIFY(!session->form.loggedIn());
-            QVERIFY(session->form.mnuConnect->isEnabled());
+            QVERIFY(!session->form.session().loggedIn());
+            QVERIFY(controls(session->form).mnuConnect->isEnabled());
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(session->form.loggedIn(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(session->form.session().loggedIn(), 15000);
             QVERIFY(statusEntries(session->form).filter(u"で暗号化しました"_s).size() == 1);
         }
         QCOMPARE(session->boxes.boxes.size(), answer ? 1 : 0);
@@ -88,7 +90,7 @@ private slots:
         // A countdown over TLS reaches the channel as over plain text.
         // Like the other servers, ngIRCd holds back a client that has just sent its login.
         QTest::qWait(10000);
-        session->form.cboMinutes->setEditText(u"0"_s);
+        controls(session->form).cboMinutes->setEditText(u"0"_s);
         const qint64 clickMs = session->observer.clock().elapsed();
         session->form.cmdCount_Click();
         QTRY_COMPARE_WITH_TIMEOUT(session->observer.saidBy("Timer").size(),
@@ -101,19 +103,19 @@ private slots:
         if (!inPrivateTrust())
             return;
         QVERIFY(startServer(Kind::SelfSigned));
-        session->form.setReconnectSecondMs(200);
+        session->form.session().setReconnectSecondMs(200);
         session->boxes.answers.enqueue(platform::IDYES);
         connectWithTls();
-        QTRY_VERIFY_WITH_TIMEOUT(session->form.loggedIn(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(session->form.session().loggedIn(), 15000);
         // The same certificate again: a reconnection passes without a word.
         session->server.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(!session->form.loggedIn(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!session->form.session().loggedIn(), 5000);
         QVERIFY2(session->server.start(), qPrintable(session->server.failure()));
-        QTRY_VERIFY_WITH_TIMEOUT(session->form.loggedIn(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(session->form.session().loggedIn(), 15000);
         QCOMPARE(session->boxes.boxes.size(), 1);
         // Another one: the attempt fails, and nobody is asked.
         session->server.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(!session->form.loggedIn(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!session->form.session().loggedIn(), 5000);
         session->server.setTls(certificates.certificateFile(Kind::OtherSelfSigned),
                                certificates.keyFile());
         QVERIFY2(session->server.start(), qPrintable(session->server.failure()));
@@ -121,7 +123,7 @@ private slots:
                                       .filter(u"サーバの証明書を確認できませんでした"_s)
                                       .isEmpty(),
                                  15000);
-        QVERIFY(session->form.isReconnecting());
+        QVERIFY(session->form.session().isReconnecting());
         QCOMPARE(session->boxes.boxes.size(), 1);
     }
 
@@ -146,12 +148,13 @@ private slots:
         form.connectDialog().txtPassword->setText(password);
         connectWithTls();
         if (logsIn) {
-            QTRY_VERIFY_WITH_TIMEOUT(form.loggedIn(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(!statusEntries(form).filter(u"[x] "_s).isEmpty(), 15000);
-            QVERIFY(!form.loggedIn());
+            QVERIFY(!form.session().loggedIn());
         }
-        for (const QString &log : {form.txtStatus->logText(), form.serverLog().txtRec->logText()})
+        for (const QString &log :
+             {controls(form).txtStatus->logText(), form.serverLog().txtRec->logText()})
             QVERIFY(!log.contains(password));
     }
 
@@ -180,8 +183,8 @@ private slots:
         connectThroughDialog(session->form, QString::number(port), u"Timer"_s, channel);
         QTRY_VERIFY_WITH_TIMEOUT(statusEntries(session->form).contains(line),
                                  (SocketControl::handshakeSeconds + 5) * 1000);
-        QTRY_VERIFY(session->form.mnuConnect->isEnabled());
-        QVERIFY(!session->form.loggedIn());
+        QTRY_VERIFY(controls(session->form).mnuConnect->isEnabled());
+        QVERIFY(!session->form.session().loggedIn());
         QVERIFY(termination.exitCodes.isEmpty());
     }
 

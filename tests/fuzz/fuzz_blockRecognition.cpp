@@ -24,19 +24,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     platform::Cp932Decoder decoder;
     const QString block
         = decoder.decode(input.mid(parts[0].size() + parts[1].size() + parts[2].size() + 3));
+    const IrcMessages messages = IrcMessage::parseBlock(block);
 
-    if (const std::optional<QString> name = serverNameFrom020(block)) {
+    if (const std::optional<QString> name = serverNameFrom020(messages)) {
         // One line's prefix: never empty, never across a line break, never with the numeric.
         require(!name->isEmpty());
         require(!name->contains(u'\n'));
-        require(holds020(block));
+        require(holds020(messages));
         require(block.contains(*name + u" 020 * :"_s));
     }
-    if (isEndOfMotd(block, server, nick))
+    if (isEndOfMotd(messages, server, nick))
         require(block.contains(u" 376 "_s));
-    if (isNicknameInUse(block))
+    if (isNicknameInUse(messages))
         require(block.contains(u" 433 "_s) || block.contains(u"Nickname is already in use"_s));
-    if (isOwnPart(block, nick, channel))
+    if (isOwnPart(messages, nick, channel))
         require(block.contains(u" PART "_s + channel));
     // Cut anywhere, the lines come out whole and in order.
     if (block.size() <= ReceivedLines::keptCharacters) {
@@ -45,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QString joined = lines.take(block.left(cut)) + lines.take(block.mid(cut));
         require(joined == block.left(block.lastIndexOf(u'\n') + 1));
     }
-    (void)isNicknameUnavailable(block);
-    (void)banText(block);
+    (void)isNicknameUnavailable(messages);
+    (void)banText(messages);
     // Only that they neither crash nor read out of bounds.
-    (void)pingAnswers(block, server, true, channel);
-    (void)isKickOf(block, channel, nick);
+    (void)pingAnswers(messages, server, true, channel);
+    (void)isKickOf(messages, channel, nick);
     return 0;
 }

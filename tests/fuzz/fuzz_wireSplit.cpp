@@ -2,10 +2,7 @@
 // Input: one byte that chooses the encoding and seeds the split points, then the bytes.
 
 #include "fuzzCheck.h"
-#include "platform/wireEncoding.h"
-
-using platform::WireDecoder;
-using platform::WireEncoding;
+#include "irc/wireEncoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

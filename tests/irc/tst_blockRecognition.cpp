@@ -32,7 +32,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(QString, name);
-        QCOMPARE(serverNameFrom020(block).value_or(QString()), name);
+        QCOMPARE(serverNameFrom020(IrcMessage::parseBlock(block)).value_or(QString()), name);
     }
 
     void serverNameComesFromTheWelcomeToUs_data()
@@ -54,7 +54,9 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(QString, name);
-        QCOMPARE(serverNameFromWelcome(block, u"Timer"_s).value_or(QString()), name);
+        QCOMPARE(
+            serverNameFromWelcome(IrcMessage::parseBlock(block), u"Timer"_s).value_or(QString()),
+            name);
     }
 
     void endOfMotdNeedsExactServerAndNick_data()
@@ -77,7 +79,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(bool, matches);
-        QCOMPARE(isEndOfMotd(block, u"irc.test"_s, u"Timer"_s), matches);
+        QCOMPARE(isEndOfMotd(IrcMessage::parseBlock(block), u"irc.test"_s, u"Timer"_s), matches);
     }
 
     void nicknameInUseIsTheNumericOrItsText_data()
@@ -101,7 +103,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(bool, inUse);
-        QCOMPARE(isNicknameInUse(block), inUse);
+        QCOMPARE(isNicknameInUse(IrcMessage::parseBlock(block)), inUse);
     }
 
     void nicknameHeldForAWhileIs437_data()
@@ -117,7 +119,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(bool, unavailable);
-        QCOMPARE(isNicknameUnavailable(block), unavailable);
+        QCOMPARE(isNicknameUnavailable(IrcMessage::parseBlock(block)), unavailable);
     }
 
     void banGivesTheServersText_data()
@@ -132,7 +134,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(QString, text);
-        QCOMPARE(banText(block).value_or(QString()), text);
+        QCOMPARE(banText(IrcMessage::parseBlock(block)).value_or(QString()), text);
     }
 
     void pingsAreAnsweredWithTheirToken_data()
@@ -168,7 +170,8 @@ private slots:
         QFETCH(QString, block);
         QFETCH(bool, loggedIn);
         QFETCH(QStringList, answers);
-        QCOMPARE(pingAnswers(block, u"irc.test"_s, loggedIn, u"#chan"_s), answers);
+        QCOMPARE(pingAnswers(IrcMessage::parseBlock(block), u"irc.test"_s, loggedIn, u"#chan"_s),
+                 answers);
     }
 
     void errorLineGivesItsReason_data()
@@ -184,7 +187,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(QString, reason);
-        QCOMPARE(errorText(block).value_or(QString()), reason);
+        QCOMPARE(errorText(IrcMessage::parseBlock(block)).value_or(QString()), reason);
     }
 
     void ownPartIsOurSourceLeavingOurChannel_data()
@@ -206,7 +209,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(bool, matches);
-        QCOMPARE(isOwnPart(block, u"Timer"_s, u"#chan"_s), matches);
+        QCOMPARE(isOwnPart(IrcMessage::parseBlock(block), u"Timer"_s, u"#chan"_s), matches);
     }
 
     void kickMustNameUsWithAReason_data()
@@ -226,7 +229,7 @@ private slots:
     {
         QFETCH(QString, block);
         QFETCH(bool, matches);
-        QCOMPARE(isKickOf(block, u"#chan"_s, u"Timer"_s), matches);
+        QCOMPARE(isKickOf(IrcMessage::parseBlock(block), u"#chan"_s, u"Timer"_s), matches);
     }
 
     void linesCutBetweenReadsAreWhole_data()

@@ -1,11 +1,11 @@
-#include "app/basGeneral.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "formHelpers.h"
 #include "irc/channelName.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
-#include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
 
 #include <QAction>
@@ -67,8 +67,8 @@ private slots:
         dialog.cboServer->setEditText(u"localhost"_s);
         dialog.cboChannel->setEditText(typed);
         dialog.cmdConnect_Click();
-        QCOMPARE(form->strChannel, stored);
-        form->Ws->Close();
+        QCOMPARE(form->session().channel(), stored);
+        form->session().socket()->Close();
     }
 
     void loadsItsPresets()
@@ -228,8 +228,7 @@ private slots:
         const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                          QStyle::SC_ComboBoxEditField, box);
         for (const QString &name : itemsOf(box))
-            QVERIFY2(box->fontMetrics().horizontalAdvance(name) <= field.width(),
-                     qPrintable(name));
+            QVERIFY2(box->fontMetrics().horizontalAdvance(name) <= field.width(), qPrintable(name));
     }
 
     void portDigitsOnly()
@@ -269,7 +268,7 @@ private slots:
     {
         QFETCH(QString, box);
         QFETCH(QString, typed);
-        basGeneral::EnableMinutes();
+        controls(*form).cboMinutes->setEnabled(true);
         frmConnect &dialog = form->connectDialog();
         QWidget *window = box == u"cboMinutes"_s ? static_cast<QWidget *>(form.get()) : &dialog;
         window->show();
@@ -290,16 +289,16 @@ private slots:
             QVERIFY(!dialog.cmdConnect->isDefault() && !dialog.cmdCancel->isDefault());
             QTest::keyClick(dialog.cmdConnect, Qt::Key_Return);
         });
-        QCOMPARE(form->strServer, u"irc.ircnet.ne.jp"_s);
-        QCOMPARE(form->strPort, u"6664"_s);
-        QCOMPARE(form->strNick, u"Timer"_s);
-        QCOMPARE(form->strChannel, u"#Durmast_Velmor"_s);
+        QCOMPARE(form->session().server(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(form->session().port(), u"6664"_s);
+        QCOMPARE(form->session().nick(), u"Timer"_s);
+        QCOMPARE(form->session().channel(), u"#Durmast_Velmor"_s);
         QCOMPARE(statusEntries(*form).constLast(), u"[+] irc.ircnet.ne.jpに接続を試みます"_s);
-        QVERIFY(!form->mnuConnect->isEnabled());
-        QVERIFY(form->Ws->State() == SocketControl::sckResolvingHost
-                || form->Ws->State() == SocketControl::sckConnecting);
+        QVERIFY(!controls(*form).mnuConnect->isEnabled());
+        QVERIFY(form->session().socket()->State() == SocketControl::sckResolvingHost
+                || form->session().socket()->State() == SocketControl::sckConnecting);
         QTRY_VERIFY(!form->isConnectDialogLoaded());
-        form->Ws->Close();
+        form->session().socket()->Close();
     }
 
     void connectingUsesTheTrimmedHostAndKeepsTheTypedText()
@@ -313,14 +312,14 @@ private slots:
         dialog.cboEncoding->setCurrentText(u"ISO-2022-JP"_s);
         dialog.cmdConnect_Click();
         QVERIFY(server.waitForClient());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        QCOMPARE(form->Ws->encoding(), platform::WireEncoding::Iso2022Jp);
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        QCOMPARE(form->session().socket()->encoding(), WireEncoding::Iso2022Jp);
         QTRY_VERIFY(!form->isConnectDialogLoaded());
         QCOMPARE(form->connectDialog().cboEncoding->currentText(), u"ISO-2022-JP"_s);
         QCOMPARE(form->connectDialog().cboEncoding->toolTip(), u"ISO-2022-JP (JIS)"_s);
-        QCOMPARE(form->strServer, u"  127.0.0.1 "_s);
-        QCOMPARE(form->strNick, u" Nick "_s);
-        QCOMPARE(form->strPort, server.portText());
+        QCOMPARE(form->session().server(), u"  127.0.0.1 "_s);
+        QCOMPARE(form->session().nick(), u" Nick "_s);
+        QCOMPARE(form->session().port(), server.portText());
         QVERIFY(statusEntries(*form).contains(u"[+]   127.0.0.1 に接続を試みます"_s));
     }
 
@@ -328,9 +327,9 @@ private slots:
     {
         frmConnect &dialog = form->connectDialog();
         dialog.cboServer->setEditText(u"   "_s);
-        QSignalSpy errors(form->Ws, &SocketControl::Error);
+        QSignalSpy errors(form->session().socket(), &SocketControl::Error);
         dialog.cmdConnect_Click();
-        QVERIFY(!form->mnuConnect->isEnabled());
+        QVERIFY(!controls(*form).mnuConnect->isEnabled());
         QVERIFY(errors.wait());
         QCOMPARE(errors[0][0].value<qint16>(), qint16(11004));
     }
@@ -344,8 +343,7 @@ private slots:
     void cancelChangesNothing()
     {
         QFETCH(bool, closeBox);
-        form->strServer = u"kept"_s;
-        const QString logBefore = form->txtStatus->logText();
+        const QString logBefore = controls(*form).txtStatus->logText();
         whileDialogShown([closeBox](frmConnect &dialog) {
             dialog.cboServer->setEditText(u"other"_s);
             if (closeBox)
@@ -353,10 +351,10 @@ private slots:
             else
                 QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
         });
-        QCOMPARE(form->strServer, u"kept"_s);
-        QCOMPARE(form->txtStatus->logText(), logBefore);
-        QVERIFY(form->mnuConnect->isEnabled());
-        QCOMPARE(form->Ws->State(), int(SocketControl::sckClosed));
+        QVERIFY(form->session().server().isEmpty());
+        QCOMPARE(controls(*form).txtStatus->logText(), logBefore);
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
+        QCOMPARE(form->session().socket()->State(), int(SocketControl::sckClosed));
         QTRY_VERIFY(!form->isConnectDialogLoaded());
     }
 
@@ -371,7 +369,7 @@ private slots:
             dialog.cmdCancel_Click();
         });
         QVERIFY(stillOpen);
-        QVERIFY(form->strServer.isEmpty());
+        QVERIFY(form->session().server().isEmpty());
     }
 
     void eachOpeningStartsFromThePresetsButASuggestionSurvives()
@@ -424,7 +422,7 @@ private:
             act(form->connectDialog());
             acted = true;
         });
-        form->mnuConnect->trigger();
+        controls(*form).mnuConnect->trigger();
         QVERIFY(acted);
     }
 

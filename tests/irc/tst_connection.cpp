@@ -1,16 +1,17 @@
-#include "app/basGeneral.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
-#include "platform/socketControl.h"
 #include "platform/windowHelpers.h"
 #include "serverSession.h"
 #include "terminationRecorder.h"
 #include "testCertificate.h"
+#include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
 
 #include <QAction>
@@ -52,10 +53,12 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QByteArray("NICK Timer"));
         QCOMPARE(lines[1],
-                 "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " 127.0.0.1 :Kestrion");
+                 "USER tmr103 " + form->session().socket()->LocalHostName().toUtf8()
+                     + " 127.0.0.1 :Kestrion");
         const QStringList log = statusEntries(*form);
         QCOMPARE(log.mid(1),
-                 (QStringList {u"[+] 127.0.0.1に接続しました"_s, u"[+] ログイン情報を送信"_s}));
+                 (QStringList {u"[+] 127.0.0.1に接続を試みます"_s, u"[+] 127.0.0.1に接続しました"_s,
+                               u"[+] ログイン情報を送信"_s}));
     }
 
     void blockArrivingBeforeTheUserLineIsHandledFirst()
@@ -63,27 +66,28 @@ private slots:
         server->setGreeting(ServerSession::greeting);
         QVERIFY(session->connect());
         QCOMPARE(server->receivedLines().value(1),
-                 "USER tmr103 " + form->Ws->LocalHostName().toUtf8() + " irc.test :Kestrion");
-        QCOMPARE(form->strServer, u"irc.test"_s);
+                 "USER tmr103 " + form->session().socket()->LocalHostName().toUtf8()
+                     + " irc.test :Kestrion");
+        QCOMPARE(form->session().server(), u"irc.test"_s);
     }
 
     void endOfMotdLogsIn()
     {
         QVERIFY(session->connect());
-        form->txtSend->setText(u"left from before"_s);
+        controls(*form).txtSend->setText(u"left from before"_s);
         QVERIFY(session->logIn());
         QCOMPARE(server->receivedLines().mid(2),
                  (QList<QByteArray> {"JOIN #chan", "MODE #chan +sn"}));
-        QCOMPARE(statusEntries(*form).mid(3),
+        QCOMPARE(statusEntries(*form).mid(4),
                  (QStringList {u"[+] 現在irc.testに接続しています"_s,
                                u"[+] #chanにログインしました"_s}));
-        QVERIFY(form->loggedIn());
-        QVERIFY(!form->mnuConnect->isEnabled());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        QVERIFY(form->cmdCount->isEnabled());
-        QVERIFY(form->txtSend->isEnabled());
-        QCOMPARE(form->txtSend->text(), basGeneral::chatHint());
-        QVERIFY(form->cboMinutes->isEnabled());
+        QVERIFY(form->session().loggedIn());
+        QVERIFY(!controls(*form).mnuConnect->isEnabled());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(controls(*form).cmdCount->isEnabled());
+        QVERIFY(controls(*form).txtSend->isEnabled());
+        QCOMPARE(controls(*form).txtSend->text(), u"(Enterキーで文字を送信できます)"_s);
+        QVERIFY(controls(*form).cboMinutes->isEnabled());
     }
 
     void serverLogGetsEveryBlockFirst()
@@ -117,7 +121,7 @@ private slots:
         this->server->send(block);
         QTRY_COMPARE(statusEntries(*form).constLast(),
                      u"[+] 現在"_s + server + u"に接続しています"_s);
-        QCOMPARE(form->strServer, server);
+        QCOMPARE(form->session().server(), server);
     }
 
     void onlyTheExactEndOfMotdLogsIn_data()
@@ -147,7 +151,7 @@ private slots:
         QFETCH(bool, loggedIn);
         QVERIFY(session->connect());
         QCOMPARE(session->answerTo(block).contains("JOIN #chan"), loggedIn);
-        QCOMPARE(form->loggedIn(), loggedIn);
+        QCOMPARE(form->session().loggedIn(), loggedIn);
     }
 
     void nicknameInUseBeforeLogin_data()
@@ -174,7 +178,7 @@ private slots:
             QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
             QVERIFY(!form->connectDialog().isVisible());
             server->closeClient();
-            QTRY_VERIFY(form->mnuConnect->isEnabled());
+            QTRY_VERIFY(controls(*form).mnuConnect->isEnabled());
         }
     }
 
@@ -279,8 +283,8 @@ private slots:
     void channelTextBeforeTheJoinIsLoggedAsUnsent()
     {
         QVERIFY(session->connect());
-        basGeneral::SendNotice(u"計測時間1分 カウント開始"_s);
-        basGeneral::SendPrivmsg(u"10＠"_s);
+        form->session().SendNotice(u"計測時間1分 カウント開始"_s);
+        form->session().SendPrivmsg(u"10＠"_s);
         const QStringList log = statusEntries(*form);
         QCOMPARE(log.mid(log.size() - 2),
                  (QStringList {
@@ -293,7 +297,7 @@ private slots:
     void loginLinesWaitWithoutHoldingUpTheWindow()
     {
         QStringList logWhenConnectReturned;
-        connect(form->Ws, &SocketControl::ConnectEvent, this,
+        connect(form->session().socket(), &SocketControl::ConnectEvent, this,
                 [&] { logWhenConnectReturned = statusEntries(*form); });
         QVERIFY(session->connect());
         QVERIFY(logWhenConnectReturned.constLast().endsWith(u"に接続しました"_s));
@@ -365,13 +369,13 @@ private slots:
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
         boxes.answers.enqueue(answer);
-        form->mnuDisconnect->trigger();
+        controls(*form).mnuDisconnect->trigger();
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].prompt, u"本当に切断しますか？"_s);
         QCOMPARE(boxes.boxes[0].style, 0x131);
         const bool disconnected = answer == IDOK;
-        QCOMPARE(form->Ws->State() == SocketControl::sckConnected, !disconnected);
-        QCOMPARE(form->loggedIn(), !disconnected);
+        QCOMPARE(form->session().socket()->State() == SocketControl::sckConnected, !disconnected);
+        QCOMPARE(form->session().loggedIn(), !disconnected);
         if (disconnected)
             QVERIFY(server->waitForClientGone());
         QTest::qWait(50);
@@ -384,41 +388,43 @@ private slots:
     {
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
-        form->txtSend->setText(u"unsent"_s);
+        controls(*form).txtSend->setText(u"unsent"_s);
         server->closeClient();
-        QTRY_VERIFY(!form->loggedIn());
+        QTRY_VERIFY(!form->session().loggedIn());
         QCOMPARE(statusEntries(*form).mid(statusEntries(*form).size() - 2),
                  (QStringList {u"[x] irc.testから切断しました"_s,
                                u"[+] 5秒後に再接続します（1回目）"_s}));
-        QVERIFY(form->mnuConnect->isEnabled());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        QVERIFY(!form->txtSend->isEnabled());
-        QCOMPARE(form->txtSend->text(), u"unsent"_s);
-        QCOMPARE(form->txtSend->palette().color(QPalette::Base), systemColour(COLOR_SCROLLBAR));
-        QVERIFY(!form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QCOMPARE(form->strServer, u"irc.test"_s);
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(!controls(*form).txtSend->isEnabled());
+        QCOMPARE(controls(*form).txtSend->text(), u"unsent"_s);
+        QCOMPARE(controls(*form).txtSend->palette().color(QPalette::Base),
+                 systemColour(COLOR_SCROLLBAR));
+        QVERIFY(!controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
+        QCOMPARE(form->session().server(), u"irc.test"_s);
     }
 
     void blockReadWhileClosedIsLoggedAsDisconnected()
     {
         QVERIFY(session->connect());
-        form->Ws->Close();
-        form->Ws_DataArrival(0);
+        form->session().socket()->Close();
+        emit form->session().socket()->DataArrival(0);
         QCOMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
     }
 
     void hostWithoutAddressKeepsTheProgramRunning()
     {
-        form->mnuConnect->setEnabled(false);
-        form->strServer = u"   "_s;
-        form->Ws->Connect(form->strServer, u"6664"_s);
+        ConnectionChoice choice;
+        choice.server = u"   "_s;
+        choice.port = u"6664"_s;
+        form->session().connectTo(choice);
         QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].prompt, u"   に接続できません"_s);
         QCOMPARE(boxes.boxes[0].style, MB_ICONERROR);
         QCOMPARE(boxes.boxes[0].title, u"IRCサーバに接続できません"_s);
         QCOMPARE(statusEntries(*form).constLast(), u"[-]    に接続できません"_s);
-        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
         QVERIFY(termination.exitCodes.isEmpty());
     }
 
@@ -456,15 +462,16 @@ private slots:
             });
             boxes.answers.enqueue(certificateAnswer);
             port = QString::number(tlsServer.serverPort());
-            form->setServerPassword(u"sesame"_s);
-            form->Ws->setTls(true);
         }
         if (running)
             form->cmdCount_Click();
-        form->mnuConnect->setEnabled(false);
-        form->strServer = u"127.0.0.1"_s;
-        form->strNick = u"Timer"_s;
-        form->Ws->Connect(form->strServer, port);
+        ConnectionChoice choice;
+        choice.server = u"127.0.0.1"_s;
+        choice.port = port;
+        choice.nick = u"Timer"_s;
+        choice.tls = certificateAnswer != 0;
+        choice.password = certificateAnswer ? u"sesame"_s : QString();
+        form->session().connectTo(choice);
         QTRY_COMPARE(boxes.boxes.size(), 1);
         if (certificateAnswer) {
             QCOMPARE(boxes.boxes[0].style, MB_WARY_QUESTION);
@@ -483,8 +490,8 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(termination.exitCodes.size(), logged.isEmpty() ? 1 : 0);
         if (running) {
-            QVERIFY(form->tmrCountTime->isActive());
-            QVERIFY(form->mnuConnect->isEnabled());
+            QVERIFY(form->run().tickTimer()->isActive());
+            QVERIFY(controls(*form).mnuConnect->isEnabled());
         }
     }
 

@@ -1,13 +1,14 @@
-#include "app/basGeneral.h"
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
-#include "irc/frmConnect.h"
+#include "irc/ircSession.h"
+#include "irc/socketControl.h"
 #include "messageBoxResponder.h"
 #include "platform/instanceLock.h"
-#include "platform/socketControl.h"
 #include "serverSession.h"
+#include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
 
 #include <QAction>
@@ -94,8 +95,8 @@ private slots:
         tick(56);
         const QByteArray end = "PRIVMSG #chan :\x8f\x49\x97\xb9\x81\x97\r\n"; // 終了＠
         QVERIFY(session->server->waitForReceived(end + end + end));
-        QVERIFY(form->loggedIn());
-        QVERIFY(!form->tmrCountTime->isActive());
+        QVERIFY(form->session().loggedIn());
+        QVERIFY(!form->run().tickTimer()->isActive());
     }
 
     void closeOrResetDuringARun_data()
@@ -119,10 +120,10 @@ private slots:
             session->server->resetClient();
         else
             session->server->closeClient();
-        QTRY_VERIFY(!form->loggedIn());
+        QTRY_VERIFY(!form->session().loggedIn());
         QVERIFY(statusEntries(*form).contains(u"[x] irc.testから切断しました"_s));
         tick(71 - ticksBefore);
-        QVERIFY(!form->tmrCountTime->isActive());
+        QVERIFY(!form->run().tickTimer()->isActive());
         QCOMPARE(statusEntries(*form).constLast(), u"[t] 計測終了"_s);
         QCOMPARE(
             statusEntries(*form).count(u"[-] 未接続のため送信できません: PRIVMSG #chan :終了＠"_s),
@@ -132,16 +133,16 @@ private slots:
     void serverThatNeverEndsItsLoginCanBeLeft()
     {
         connectFromTheDialog();
-        QVERIFY(form->mnuDisconnect->isEnabled());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
         QVERIFY(session->sendHandled(":irc.test 001 Timer :Welcome\r\n"));
-        QVERIFY(!form->loggedIn());
-        QVERIFY(form->mnuDisconnect->isEnabled());
+        QVERIFY(!form->session().loggedIn());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
         boxes.answers.enqueue(platform::IDOK);
-        form->mnuDisconnect->trigger();
+        controls(*form).mnuDisconnect->trigger();
         QCOMPARE(boxes.boxes.size(), 1);
         QVERIFY(session->server->waitForClientGone());
-        QVERIFY(form->mnuConnect->isEnabled());
-        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
+        QVERIFY(!controls(*form).mnuDisconnect->isEnabled());
         QCOMPARE(statusEntries(*form).constLast(), u"[x] irc.testから切断しました"_s);
     }
 
@@ -149,12 +150,12 @@ private slots:
     {
         QVERIFY(session->connect());
         QTest::qWait(300);
-        QVERIFY(!form->loggedIn());
+        QVERIFY(!form->session().loggedIn());
         QCOMPARE(session->server->receivedLines().size(), 2);
         boxes.answers.enqueue(platform::IDOK);
         form->mnuDisconnect_Click();
         QVERIFY(session->server->waitForClientGone());
-        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
     }
 
     void serverThatAnswersOneByteAtATime()
@@ -175,7 +176,7 @@ private slots:
             return text;
         };
         QTRY_COMPARE(arrived(), QString::fromLatin1(reply).remove(u'\r').remove(u'\n'));
-        QTRY_VERIFY(form->loggedIn());
+        QTRY_VERIFY(form->session().loggedIn());
     }
 
     void manyConnectsAndDisconnectsLeakNothing()
@@ -184,7 +185,7 @@ private slots:
         const auto cycle = [this] {
             connectFromTheDialog();
             form->mnuDisconnect_Click();
-            QVERIFY(QTest::qWaitFor([this] { return form->mnuConnect->isEnabled(); }));
+            QVERIFY(QTest::qWaitFor([this] { return controls(*form).mnuConnect->isEnabled(); }));
         };
         for (int i = 0; i < 5; ++i)
             cycle();
@@ -213,7 +214,7 @@ private slots:
         QVERIFY(session->connect());
         session->server->send(":<b>x</b><img 020 * :wait\r\n");
         QTRY_COMPARE(statusEntries(*form).constLast(), u"[+] 現在<b>x</b><imgに接続しています"_s);
-        QCOMPARE(form->strServer, u"<b>x</b><img"_s);
+        QCOMPARE(form->session().server(), u"<b>x</b><img"_s);
     }
 
     void messageBoxesShowMarkupAsText()
@@ -280,9 +281,9 @@ private:
 
     void startRun(const QString &minutes)
     {
-        form->cboMinutes->setEditText(minutes);
+        controls(*form).cboMinutes->setEditText(minutes);
         form->cmdCount_Click();
-        form->tmrCountTime->blockSignals(true);
+        form->run().tickTimer()->blockSignals(true);
     }
     void tick(int count)
     {

@@ -1,9 +1,10 @@
 #include "app/frmMain.h"
 #include "formHelpers.h"
+#include "irc/ircSession.h"
 #include "irc/reconnectionSchedule.h"
+#include "irc/socketControl.h"
 #include "loopbackServer.h"
 #include "messageBoxResponder.h"
-#include "platform/socketControl.h"
 #include "serverSession.h"
 #include "terminationRecorder.h"
 
@@ -36,7 +37,7 @@ private slots:
         session = std::make_unique<ServerSession>();
         form = session->form.get();
         server = session->server.get();
-        form->setReconnectSecondMs(secondMs);
+        form->session().setReconnectSecondMs(secondMs);
     }
     void cleanup()
     {
@@ -112,13 +113,13 @@ private slots:
         if (!serverSays.isEmpty())
             QVERIFY(session->sendHandled(serverSays));
         if (close == Close::ByUser)
-            form->mnuDisconnect->trigger();
+            controls(*form).mnuDisconnect->trigger();
         else if (close == Close::ByReset)
             server->resetClient();
         else
             server->closeClient();
         QTRY_VERIFY(!statusEntries(*form).filter(u"から切断しました"_s).isEmpty());
-        QCOMPARE(form->isReconnecting(), reconnects);
+        QCOMPARE(form->session().isReconnecting(), reconnects);
         if (!reconnects) {
             QVERIFY(statusEntries(*form).filter(u"再接続"_s).isEmpty());
             return;
@@ -129,8 +130,8 @@ private slots:
         QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（1回目）"_s));
         server->send(ServerSession::greeting + ServerSession::endOfMotd);
         QVERIFY(server->waitForReceived("JOIN #chan\r\nMODE #chan +sn\r\n"));
-        QTRY_VERIFY(form->loggedIn());
-        QVERIFY(!form->isReconnecting());
+        QTRY_VERIFY(form->session().loggedIn());
+        QVERIFY(!form->session().isReconnecting());
         QVERIFY(statusEntries(*form).constLast().startsWith(u"[+] 再接続しました（"_s));
     }
 
@@ -154,7 +155,7 @@ private slots:
         QVERIFY(restarted.waitForClient());
         QVERIFY(restarted.waitForReceived(" :Kestrion\r\n"));
         restarted.send(ServerSession::greeting + ServerSession::endOfMotd);
-        QTRY_VERIFY(form->loggedIn());
+        QTRY_VERIFY(form->session().loggedIn());
         QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（4回目）"_s));
     }
 
@@ -181,8 +182,8 @@ private slots:
         refuse("Timer_");
         QVERIFY(server->waitForReceived("NICK Timer__\r\n"));
         server->send(ServerSession::greeting + ":irc.test 376 Timer__ :End of MOTD\r\n");
-        QTRY_VERIFY(form->loggedIn());
-        QCOMPARE(form->strNick, u"Timer__"_s);
+        QTRY_VERIFY(form->session().loggedIn());
+        QCOMPARE(form->session().nick(), u"Timer__"_s);
         QVERIFY(statusEntries(*form).contains(u"[+] ニックネームをTimer__にして試します"_s));
         QVERIFY(!form->isConnectDialogLoaded());
 
@@ -201,7 +202,7 @@ private slots:
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
         server->send(":irc.test 465 Timer :You are banned from this server (flooding)\r\n");
-        QTRY_VERIFY(!form->isReconnecting());
+        QTRY_VERIFY(!form->session().isReconnecting());
         server->closeClient();
         QTRY_COMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
         QVERIFY(statusEntries(*form).contains(u"[x] You are banned from this server (flooding)"_s));
@@ -217,24 +218,24 @@ private slots:
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QTRY_VERIFY(statusEntries(*form).contains(
             u"[-] 再接続できませんでした（1回目）: 60秒以内にログインできませんでした"_s));
-        QVERIFY(form->isReconnecting());
+        QVERIFY(form->session().isReconnecting());
         QTRY_COMPARE(server->clientsAccepted(), 3);
     }
 
     void disconnectStopsAPendingReconnection()
     {
-        form->setReconnectSecondMs(1000);
+        form->session().setReconnectSecondMs(1000);
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
         server->closeClient();
-        QTRY_VERIFY(form->isReconnecting());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        form->mnuDisconnect->trigger();
+        QTRY_VERIFY(form->session().isReconnecting());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        controls(*form).mnuDisconnect->trigger();
         QVERIFY(boxes.boxes.isEmpty());
-        QVERIFY(!form->isReconnecting());
+        QVERIFY(!form->session().isReconnecting());
         QCOMPARE(statusEntries(*form).constLast(), u"[i] 再接続を取りやめました"_s);
-        QVERIFY(!form->mnuDisconnect->isEnabled());
-        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(!controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
     }
 
 private:

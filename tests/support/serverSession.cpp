@@ -1,8 +1,6 @@
 #include "serverSession.h"
 
-#include "app/frmServerLog.h"
-#include "app/logView.h"
-#include "platform/socketControl.h"
+#include "irc/socketControl.h"
 
 #include <QTest>
 
@@ -12,19 +10,35 @@ const QByteArray ServerSession::greeting
     = ":irc.test 020 * :Please wait while we process your connection.\r\n";
 const QByteArray ServerSession::endOfMotd = ":irc.test 376 Timer :End of MOTD command.\r\n";
 
-ServerSession::ServerSession()
-    : form(std::make_unique<frmMain>())
-    , server(std::make_unique<LoopbackServer>())
+ServerSession::ServerSession(Window window, const QString &channel)
+    : server(std::make_unique<LoopbackServer>())
+    , m_channel(channel)
 {
+    if (window == Window::With)
+        form = std::make_unique<frmMain>();
+    else
+        bareSession = std::make_unique<IrcSession>();
+    QObject::connect(&session(), &IrcSession::statusLine,
+                     [this](const QString &line) { statusLines << line; });
+    QObject::connect(&session(), &IrcSession::dataReceived, [this](const QString &read) {
+        m_read += read;
+        ++m_reads;
+    });
+}
+
+IrcSession &ServerSession::session() const
+{
+    return form ? form->session() : *bareSession;
 }
 
 bool ServerSession::connect()
 {
-    form->strServer = u"127.0.0.1"_s;
-    form->strNick = u"Timer"_s;
-    form->strChannel = u"#chan"_s;
-    form->strPort = server->portText();
-    form->Ws->Connect(form->strServer, form->strPort);
+    ConnectionChoice choice;
+    choice.server = u"127.0.0.1"_s;
+    choice.port = server->portText();
+    choice.nick = u"Timer"_s;
+    choice.channel = m_channel;
+    session().connectTo(choice);
     if (!server->waitForClient() || !server->waitForReceived(" :Kestrion\r\n"))
         return false;
     QTest::qWait(20);
@@ -36,7 +50,7 @@ bool ServerSession::logIn()
 {
     server->send(greeting + endOfMotd);
     if (!server->waitForReceived("+sn\r\n")
-        || !QTest::qWaitFor([this] { return form->loggedIn(); }))
+        || !QTest::qWaitFor([this] { return session().loggedIn(); }))
         return false;
     markSent();
     return true;
@@ -61,10 +75,7 @@ bool ServerSession::sendHandled(const QByteArray &block)
 {
     const QString lastLine = QString::fromLatin1(block.trimmed().split('\n').constLast()).trimmed();
     server->send(block);
-    return QTest::qWaitFor([&] {
-        return form->serverLog().isLoaded()
-            && form->serverLog().txtRec->logText().contains(lastLine);
-    });
+    return QTest::qWaitFor([&] { return m_read.contains(lastLine); });
 }
 
 QList<QByteArray> ServerSession::answerTo(const QByteArray &block)
@@ -76,14 +87,10 @@ QList<QByteArray> ServerSession::answerTo(const QByteArray &block)
 
 QList<QByteArray> ServerSession::answerTo(const QList<QByteArray> &reads)
 {
-    // Each read adds its time and its bytes to the server log.
-    const auto logSize = [this] {
-        return form->serverLog().isLoaded() ? form->serverLog().txtRec->logText().size() : 0;
-    };
     for (const QByteArray &read : reads) {
-        const qsizetype before = logSize();
+        const int before = m_reads;
         server->send(read);
-        if (!QTest::qWaitFor([&] { return logSize() > before; }))
+        if (!QTest::qWaitFor([&] { return m_reads > before; }))
             return {"(a read was never handled)"};
     }
     return answerSinceMark();
@@ -93,7 +100,7 @@ QList<QByteArray> ServerSession::answerSinceMark()
 {
     static const QByteArray sentinel = "TEST end of answer";
     // Lines arrive in the order they were sent, so the answer is in once a later line is.
-    if (form->Ws->SendData(QString::fromLatin1(sentinel + "\r\n"))) {
+    if (session().socket()->SendData(QString::fromLatin1(sentinel + "\r\n"))) {
         if (!server->waitForReceived(sentinel + "\r\n"))
             return {"(the sentinel never arrived)"};
     } else {

@@ -1,21 +1,27 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "irc/ircSession.h"
 #include "loopbackServer.h"
 
 #include <QList>
+#include <QStringList>
 #include <memory>
 
-// A main window talking to a loopback server as a user's session would: connected and
-// registered as "Timer" in "#chan", and logged in on request.
+// An IRC session talking to a loopback server as a user's would: connected and registered as
+// "Timer" in the channel, and logged in on request. The session is a main window's own, or,
+// for what the session does alone, a bare one.
 class ServerSession
 {
 public:
+    enum class Window { With, Without };
     static const QByteArray greeting;
     static const QByteArray endOfMotd;
 
-    ServerSession();
+    explicit ServerSession(Window window = Window::With,
+                           const QString &channel = QStringLiteral("#chan"));
 
+    IrcSession &session() const;
     // Connected, with the nickname and user lines received.
     bool connect();
     bool logIn();
@@ -25,7 +31,7 @@ public:
     QList<QByteArray> sentSinceMark();
     // Waits until that many lines have arrived since the mark.
     bool waitForSent(qsizetype count);
-    // Waits until the program has handled the block (it stands in the server log).
+    // Waits until the session has handled the block (it has been read).
     bool sendHandled(const QByteArray &block);
     // The lines the program sent since the mark in answer to the block: a check that nothing
     // was sent can then not pass before the block was handled or the answer arrived.
@@ -34,10 +40,17 @@ public:
     QList<QByteArray> answerTo(const QList<QByteArray> &reads);
 
     std::unique_ptr<frmMain> form;
+    std::unique_ptr<IrcSession> bareSession;
     std::unique_ptr<LoopbackServer> server;
+    // Every status line the session reported, in order.
+    QStringList statusLines;
 
 private:
     QList<QByteArray> answerSinceMark();
 
+    QString m_channel;
+    // What the session has read, and in how many reads.
+    QString m_read;
+    int m_reads = 0;
     qsizetype m_mark = 0;
 };

@@ -1,9 +1,10 @@
-#include "app/basGeneral.h"
 #include "app/frmMain.h"
 #include "formHelpers.h"
+#include "irc/ircSession.h"
 #include "messageBoxResponder.h"
 #include "platform/cp932.h"
 #include "serverSession.h"
+#include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
 
 #include <QAction>
@@ -102,7 +103,7 @@ private slots:
     {
         QFETCH(int, seconds);
         QFETCH(QString, text);
-        QCOMPARE(basGeneral::FormatMinSec(qint16(seconds)), text);
+        QCOMPARE(FormatMinSec(qint16(seconds)), text);
     }
 
     void countdownOnlyRun()
@@ -216,52 +217,51 @@ private slots:
             form->tmrCountTime_Timer();
         session->markSent();
         const qsizetype logSize = statusEntries(*form).size();
-        QTest::mouseClick(form->cmdCount, Qt::LeftButton);
+        QTest::mouseClick(controls(*form).cmdCount, Qt::LeftButton);
         QVERIFY(session->waitForSent(4));
         QCOMPARE(decodedSent(),
                  (QStringList {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s),
                                message(u"＠＠＠＠計測中断＠＠＠＠"_s)}));
         QCOMPARE(statusEntries(*form).mid(logSize),
                  (QStringList {u"[t] 計測終了"_s, u"[t] ユーザによる計測中断"_s}));
-        QCOMPARE(form->elapsedSeconds(), qint16(0));
         expectIdle();
     }
 
     void controlsFollowTheRun()
     {
-        QVERIFY(form->cmdCount->isEnabled());
+        QVERIFY(controls(*form).cmdCount->isEnabled());
         start(u"2"_s);
-        QCOMPARE(form->cmdCount->text(), u"中断"_s);
-        QVERIFY(!form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QVERIFY(!form->mnuDisconnect->isEnabled());
-        QVERIFY(form->tmrCountTime->isActive());
-        QCOMPARE(form->tmrCountTime->interval(), 1000);
+        QCOMPARE(controls(*form).cmdCount->text(), u"中断"_s);
+        QVERIFY(!controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
+        QVERIFY(!controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(form->run().tickTimer()->isActive());
+        QCOMPARE(form->run().tickTimer()->interval(), 1000);
         for (int t = 1; t <= 10; ++t) {
             form->tmrCountTime_Timer();
-            QVERIFY(!form->cmdCount->isEnabled());
-            QTest::mouseClick(form->cmdCount, Qt::LeftButton);
-            QVERIFY(!form->blnStartWar);
+            QVERIFY(!controls(*form).cmdCount->isEnabled());
+            QTest::mouseClick(controls(*form).cmdCount, Qt::LeftButton);
+            QVERIFY(form->run().phase() != MeasurementRun::Phase::Measuring);
         }
         form->tmrCountTime_Timer();
-        QVERIFY(form->blnStartWar);
-        QCOMPARE(form->cmdCount->text(), u"中断"_s);
-        QVERIFY(form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QVERIFY(form->run().phase() == MeasurementRun::Phase::Measuring);
+        QCOMPARE(controls(*form).cmdCount->text(), u"中断"_s);
+        QVERIFY(controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
+        QVERIFY(!controls(*form).mnuDisconnect->isEnabled());
     }
 
     void remainingTimeDisplayFollowsItsCheckMark()
     {
         start(u"20"_s);
         tick(11 + 4);
-        form->mnuRestTime->trigger();
+        controls(*form).mnuRestTime->trigger();
         QCOMPARE(form->windowTitle(), base + u" - 計測開始"_s);
         tick(1);
         QCOMPARE(form->windowTitle(), base + u" - 残り19:55"_s);
         tick(1);
         QCOMPARE(form->windowTitle(), base + u" - 残り19:54"_s);
-        form->mnuRestTime->trigger();
+        controls(*form).mnuRestTime->trigger();
         QCOMPARE(form->windowTitle(), base + u" - 残り19:54"_s);
         tick(1);
         QCOMPARE(form->windowTitle(), base + u" - 00:07経過"_s);
@@ -272,45 +272,45 @@ private slots:
         start(u"1"_s);
         tick(20);
         session->server->closeClient();
-        QTRY_VERIFY(!form->loggedIn());
-        QVERIFY(form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
+        QTRY_VERIFY(!form->session().loggedIn());
+        QVERIFY(controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
         // Only to stop the reconnection that is due.
-        QVERIFY(form->isReconnecting());
-        QVERIFY(form->mnuDisconnect->isEnabled());
+        QVERIFY(form->session().isReconnecting());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
         tick(51);
         const QString unsent = u"[-] 未接続のため送信できません: PRIVMSG #chan :終了＠"_s;
         QCOMPARE(statusEntries(*form).count(unsent), 3);
         QCOMPARE(statusEntries(*form).constLast(), u"[t] 計測終了"_s);
         QCOMPARE(form->windowTitle(), base);
-        QVERIFY(!form->tmrCountTime->isActive());
-        QCOMPARE(form->cmdCount->text(), u"開始"_s);
-        QVERIFY(!form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QVERIFY(form->mnuDisconnect->isEnabled());
-        QVERIFY(form->mnuConnect->isEnabled());
+        QVERIFY(!form->run().tickTimer()->isActive());
+        QCOMPARE(controls(*form).cmdCount->text(), u"開始"_s);
+        QVERIFY(!controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
+        QVERIFY(controls(*form).mnuConnect->isEnabled());
     }
 
     void loginDuringARunLeavesTheRunsControls()
     {
         start(u"2"_s);
-        const auto dueBeforeTheDrop = form->tmrCountTime->nextDue();
+        const auto dueBeforeTheDrop = form->run().tickTimer()->nextDue();
         tick(3);
         session->server->closeClient();
-        QTRY_VERIFY(!form->loggedIn());
+        QTRY_VERIFY(!form->session().loggedIn());
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
         // The reconnection neither restarts nor shifts the run's deadlines.
-        QVERIFY(form->tmrCountTime->isActive());
-        QCOMPARE((form->tmrCountTime->nextDue() - dueBeforeTheDrop) % std::chrono::seconds(1),
+        QVERIFY(form->run().tickTimer()->isActive());
+        QCOMPARE((form->run().tickTimer()->nextDue() - dueBeforeTheDrop) % std::chrono::seconds(1),
                  std::chrono::nanoseconds(0));
-        QVERIFY(!form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QVERIFY(!form->mnuDisconnect->isEnabled());
+        QVERIFY(!controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
+        QVERIFY(!controls(*form).mnuDisconnect->isEnabled());
         tick(8);
-        QVERIFY(form->blnStartWar);
-        QVERIFY(form->cmdCount->isEnabled());
-        QVERIFY(!form->cboMinutes->isEnabled());
+        QVERIFY(form->run().phase() == MeasurementRun::Phase::Measuring);
+        QVERIFY(controls(*form).cmdCount->isEnabled());
+        QVERIFY(!controls(*form).cboMinutes->isEnabled());
         tick(120);
         expectIdle();
         QVERIFY(session->waitForSent(3));
@@ -335,16 +335,16 @@ private slots:
         QFETCH(QString, caption);
         start(u"1"_s);
         QVERIFY(session->waitForSent(1));
-        form->tmrCountTime->blockSignals(false);
-        const auto begun = form->tmrCountTime->nextDue() - std::chrono::seconds(1);
-        form->tmrCountTime->wake(begun + std::chrono::milliseconds(stallMs));
+        form->run().tickTimer()->blockSignals(false);
+        const auto begun = form->run().tickTimer()->nextDue() - std::chrono::seconds(1);
+        form->run().tickTimer()->wake(begun + std::chrono::milliseconds(stallMs));
         const QStringList log = statusEntries(*form);
         QCOMPARE(log.filter(u"[-] 時刻を過ぎたため送信しません: PRIVMSG #chan :"_s).size(), unsent);
         QCOMPARE(log.filter(u"%1秒間、プログラムが止まっていました"_s.arg(stallMs / 1000)).size(),
                  1);
         QCOMPARE(form->windowTitle(), caption);
-        QCOMPARE(form->tmrCountTime->isActive(), caption != base);
-        basGeneral::SendLine(u"PING :sentinel"_s);
+        QCOMPARE(form->run().tickTimer()->isActive(), caption != base);
+        form->session().SendLine(u"PING :sentinel"_s);
         QVERIFY(session->waitForSent(2));
         QCOMPARE(decodedSent(),
                  (QStringList {notice(u"計測時間1分 カウント開始"_s), u"PING :sentinel"_s}));
@@ -354,7 +354,7 @@ private slots:
     void startValidatesATextThatNeverLostTheFocus()
     {
         MessageBoxResponder boxes;
-        form->cboMinutes->setEditText(u"abc"_s);
+        controls(*form).cboMinutes->setEditText(u"abc"_s);
         form->cmdCount_Click();
         QCOMPARE(boxes.boxes.size(), 1);
         QVERIFY(session->waitForSent(1));
@@ -364,11 +364,11 @@ private slots:
 private:
     void start(const QString &minutes)
     {
-        form->cboMinutes->setEditText(minutes);
+        controls(*form).cboMinutes->setEditText(minutes);
         session->markSent();
         form->cmdCount_Click();
         // Ticks are driven by hand; the real timer stays running but is not heard.
-        form->tmrCountTime->blockSignals(true);
+        form->run().tickTimer()->blockSignals(true);
     }
     void tick(int count)
     {
@@ -422,13 +422,12 @@ private:
 
     void expectIdle()
     {
-        QVERIFY(!form->blnStartWar);
-        QVERIFY(!form->tmrCountTime->isActive());
-        QCOMPARE(form->tmrCountTime->interval(), 0);
-        QCOMPARE(form->cmdCount->text(), u"開始"_s);
-        QVERIFY(form->cmdCount->isEnabled());
-        QVERIFY(form->cboMinutes->isEnabled());
-        QVERIFY(form->mnuDisconnect->isEnabled());
+        QVERIFY(form->run().phase() != MeasurementRun::Phase::Measuring);
+        QVERIFY(!form->run().tickTimer()->isActive());
+        QCOMPARE(controls(*form).cmdCount->text(), u"開始"_s);
+        QVERIFY(controls(*form).cmdCount->isEnabled());
+        QVERIFY(controls(*form).cboMinutes->isEnabled());
+        QVERIFY(controls(*form).mnuDisconnect->isEnabled());
         QCOMPARE(form->windowTitle(), base);
     }
 

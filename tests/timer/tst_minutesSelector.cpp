@@ -1,7 +1,8 @@
-#include "app/basGeneral.h"
 #include "app/frmMain.h"
+#include "formHelpers.h"
 #include "messageBoxResponder.h"
 #include "platform/windowHelpers.h"
+#include "serverSession.h"
 #include "timer/minutesText.h"
 
 #include <QComboBox>
@@ -28,15 +29,15 @@ private slots:
     void init()
     {
         form = std::make_unique<frmMain>();
-        basGeneral::EnableMinutes();
+        controls(*form).cboMinutes->setEnabled(true);
     }
     void cleanup() { form.reset(); }
 
     void presetsKeepTheirOrder()
     {
         QStringList presets;
-        for (int i = 0; i < form->cboMinutes->count(); ++i)
-            presets << form->cboMinutes->itemText(i);
+        for (int i = 0; i < controls(*form).cboMinutes->count(); ++i)
+            presets << controls(*form).cboMinutes->itemText(i);
         QCOMPARE(presets,
                  (QStringList {u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"5"_s, u"10"_s, u"15"_s, u"20"_s,
                                u"30"_s, u"45"_s, u"50"_s, u"60"_s, u"90"_s, u"120"_s}));
@@ -44,12 +45,16 @@ private slots:
 
     void enablingAndDisablingChangeTheLook()
     {
-        QVERIFY(form->cboMinutes->isEnabled());
-        QCOMPARE(form->cboMinutes->palette().color(QPalette::Base),
+        form.reset();
+        ServerSession connected;
+        QVERIFY(connected.connect() && connected.logIn());
+        QComboBox *box = controls(*connected.form).cboMinutes;
+        QVERIFY(box->isEnabled());
+        QCOMPARE(box->palette().color(QPalette::Base),
                  platform::systemColour(platform::COLOR_WINDOW));
-        basGeneral::DisableMinutes();
-        QVERIFY(!form->cboMinutes->isEnabled());
-        QCOMPARE(form->cboMinutes->palette().color(QPalette::Base),
+        connected.form->cmdCount_Click();
+        QVERIFY(!box->isEnabled());
+        QCOMPARE(box->palette().color(QPalette::Base),
                  platform::systemColour(platform::COLOR_SCROLLBAR));
     }
 
@@ -101,9 +106,9 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, after);
         MessageBoxResponder responder;
-        form->cboMinutes->setEditText(typed);
+        controls(*form).cboMinutes->setEditText(typed);
         form->cboMinutes_LostFocus();
-        QCOMPARE(form->cboMinutes->currentText(), after);
+        QCOMPARE(controls(*form).cboMinutes->currentText(), after);
         if (message.isEmpty()) {
             QVERIFY(responder.boxes.isEmpty());
         } else {
@@ -112,7 +117,7 @@ private slots:
             QCOMPARE(responder.boxes[0].style, platform::MB_ICONERROR);
             QCOMPARE(responder.boxes[0].title, u"kestrion"_s);
         }
-        QVERIFY(form->cboMinutes->isEnabled());
+        QVERIFY(controls(*form).cboMinutes->isEnabled());
         QCOMPARE(minutesText::measuringMinutes(after), qint16(after.toInt()));
     }
 
@@ -120,23 +125,23 @@ private slots:
     {
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        form->cmdCount->setEnabled(true);
-        form->cboMinutes->setFocus();
-        QTRY_VERIFY(form->cboMinutes->hasFocus());
-        QTest::keyClicks(form->cboMinutes, u"x"_s);
+        controls(*form).cmdCount->setEnabled(true);
+        controls(*form).cboMinutes->setFocus();
+        QTRY_VERIFY(controls(*form).cboMinutes->hasFocus());
+        QTest::keyClicks(controls(*form).cboMinutes, u"x"_s);
         MessageBoxResponder responder;
-        form->cmdCount->setFocus(Qt::MouseFocusReason);
+        controls(*form).cmdCount->setFocus(Qt::MouseFocusReason);
         QCOMPARE(responder.boxes.size(), 1);
         QCOMPARE(responder.boxes[0].prompt, notNumberMessage);
-        QCOMPARE(form->cboMinutes->currentText(), u"20"_s);
+        QCOMPARE(controls(*form).cboMinutes->currentText(), u"20"_s);
     }
 
     void enterDoesNotAddTheTextToTheList()
     {
         form->show();
-        form->cboMinutes->setEditText(u"7"_s);
-        QTest::keyClick(form->cboMinutes, Qt::Key_Return);
-        QCOMPARE(form->cboMinutes->count(), 14);
+        controls(*form).cboMinutes->setEditText(u"7"_s);
+        QTest::keyClick(controls(*form).cboMinutes, Qt::Key_Return);
+        QCOMPARE(controls(*form).cboMinutes->count(), 14);
     }
 
 private:

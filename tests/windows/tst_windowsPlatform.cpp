@@ -1,7 +1,7 @@
+#include "irc/socketControl.h"
 #include "loopbackServer.h"
 #include "platform/instanceLock.h"
 #include "platform/messageBox.h"
-#include "platform/socketControl.h"
 
 #include <QProcess>
 #include <QTest>

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "cp932.h"
 #include "iso2022jp.h"
+#include "platform/cp932.h"
 
 #include <QByteArray>
 #include <QString>
-
-namespace platform {
 
 // The encodings of Japanese channels, in the order the connect dialog offers them: the code
 // page of Japanese Windows, IRCnet's traditional ISO-2022-JP, and UTF-8 of modern networks.
@@ -25,10 +23,8 @@ public:
 
 private:
     WireEncoding m_encoding = WireEncoding::Cp932;
-    Cp932Decoder m_cp932;
+    platform::Cp932Decoder m_cp932;
     Iso2022JpDecoder m_iso2022Jp;
     // The start of a UTF-8 character whose other bytes have not arrived yet.
     QByteArray m_utf8Pending;
 };
-
-} // namespace platform

@@ -65,8 +65,8 @@ public:
     QString LocalHostName() const;
 
     // Set before a connect, for everything that connection sends and receives.
-    void setEncoding(platform::WireEncoding encoding) { m_encoding = encoding; }
-    platform::WireEncoding encoding() const { return m_encoding; }
+    void setEncoding(WireEncoding encoding) { m_encoding = encoding; }
+    WireEncoding encoding() const { return m_encoding; }
     // Set before a connect: TLS for that connection or plain text.
     void setTls(bool tls) { m_tls = tls; }
     bool tls() const { return m_tls; }
@@ -117,10 +117,10 @@ private:
     QSslSocket *m_socket = nullptr;
     QTimer *m_handshakeDeadline;
     CertificateCheck m_certificateCheck;
-    platform::WireEncoding m_encoding = platform::WireEncoding::Cp932;
+    WireEncoding m_encoding = WireEncoding::Cp932;
     bool m_tls = false;
     bool m_certificateRefused = false;
-    platform::WireDecoder m_decoder;
+    WireDecoder m_decoder;
     // Queued events belong to one attempt; a later Connect() or Close() makes them stale.
     quint64 m_attempt = 0;
     bool m_closingHere = false;

@@ -1,6 +1,7 @@
 #include "wireEncoding.h"
 
-namespace platform {
+using namespace platform;
+
 namespace {
 
 // How many bytes at the end begin a UTF-8 character that is not complete yet.
@@ -58,5 +59,3 @@ void WireDecoder::reset(WireEncoding encoding)
     m_iso2022Jp.reset();
     m_utf8Pending.clear();
 }
-
-} // namespace platform

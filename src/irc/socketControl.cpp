@@ -81,7 +81,7 @@ void SocketControl::Connect(const QString &host, const QString &port)
     m_decoder.reset(m_encoding);
     // A converter's first Japanese text makes it load its tables, a millisecond or more: paid
     // here, not by the start notice, which a run's ticks are counted from.
-    platform::encodeForWire(m_encoding, u"計測"_s);
+    encodeForWire(m_encoding, u"計測"_s);
     const QString trimmedHost = host.trimmed();
     bool portOk = false;
     const uint portNumber = port.trimmed().toUInt(&portOk);
@@ -133,7 +133,7 @@ bool SocketControl::SendData(const QString &text)
 {
     if (State() != sckConnected)
         return false;
-    m_socket->write(platform::encodeForWire(m_encoding, text));
+    m_socket->write(encodeForWire(m_encoding, text));
     // Put the line on the wire now, not at the next turn of the event loop: announcements are
     // timed to the second and a handler may go on to pause or open a box.
     m_socket->flush();

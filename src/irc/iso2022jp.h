@@ -1,11 +1,7 @@
 #pragma once
 
-#include "cp932.h"
-
 #include <QByteArray>
 #include <QString>
-
-namespace platform {
 
 // ISO-2022-JP (RFC 1468), the encoding of the Japanese channels on IRCnet. Each line starts and
 // ends in ASCII; a run of JIS X 0208 characters (rows 1 to 84, with the NEC specials of row 13
@@ -35,5 +31,3 @@ private:
     QByteArray m_escape;
     int m_firstByte = -1;
 };
-
-} // namespace platform

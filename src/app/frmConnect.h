@@ -1,5 +1,7 @@
 #pragma once
 
+#include "irc/connectionChoice.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -8,10 +10,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// Where the user picks host, port, nickname and channel for the next connection. Each closing
-// unloads it, so the next opening starts from the presets again; only a nickname suggestion
-// written while it is held hidden survives until it is shown, and the encoding, port, TLS and
-// password of the last connect are shown again.
+// Where the user picks host, port, nickname and channel for the next connection, handed on by
+// connectChosen. Each closing unloads it, so the next opening starts from the presets again;
+// only a nickname suggestion written while it is held hidden survives until it is shown, and
+// the encoding, port, TLS and password of the last connect are shown again.
 class frmConnect : public QDialog
 {
     Q_OBJECT
@@ -34,7 +36,8 @@ public:
     QPushButton *cmdCancel;
     QPushButton *cmdConnect;
 
-    void Form_Load();
+    // last: the choice of the last connect, of which port, encoding, TLS and password show.
+    void Form_Load(const ConnectionChoice &last);
     void cboServer_LostFocus();
     void txtNick_LostFocus();
     void cboChannel_LostFocus();
@@ -45,6 +48,7 @@ public:
     void Unload();
 
 signals:
+    void connectChosen(const ConnectionChoice &choice);
     void unloaded();
 
 protected:
@@ -54,5 +58,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void FillServerList();
+    void FillPortList(const QString &lastPort);
+    void FillChannelList();
+
     bool m_unloaded = false;
 };

@@ -1,12 +1,5 @@
 #include "connectPresets.h"
 
-#include "app/basGeneral.h"
-#include "app/frmMain.h"
-#include "frmConnect.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-
 using namespace Qt::StringLiterals;
 
 namespace connectPresets {
@@ -88,39 +81,3 @@ QString fallbackNick()
 }
 
 } // namespace connectPresets
-
-namespace basGeneral {
-namespace {
-
-void fill(QComboBox *box, const QStringList &entries, const QString &text)
-{
-    box->clear();
-    box->addItems(entries);
-    box->setCurrentText(text);
-    // Show a long preset from its beginning.
-    if (QLineEdit *edit = box->lineEdit())
-        edit->setCursorPosition(0);
-}
-
-} // namespace
-
-void FillServerList()
-{
-    fill(mainForm().connectDialog().cboServer, connectPresets::serverHosts(),
-         connectPresets::defaultHost());
-}
-
-void FillPortList()
-{
-    const QString last = mainForm().strPort;
-    fill(mainForm().connectDialog().cboPort, connectPresets::ports(),
-         last.isEmpty() ? connectPresets::defaultPort() : last);
-}
-
-void FillChannelList()
-{
-    fill(mainForm().connectDialog().cboChannel, connectPresets::channels(),
-         connectPresets::defaultChannel());
-}
-
-} // namespace basGeneral

@@ -1,14 +1,13 @@
+#include "irc/socketControl.h"
+#include "irc/wireEncoding.h"
 #include "loopbackServer.h"
 #include "platform/cp932.h"
-#include "platform/socketControl.h"
-#include "platform/wireEncoding.h"
 
 #include <QSignalSpy>
 #include <QSslSocket>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using platform::WireEncoding;
 
 Q_DECLARE_METATYPE(WireEncoding)
 
@@ -73,7 +72,7 @@ private slots:
         QFETCH(WireEncoding, encoding);
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
-        QCOMPARE(platform::encodeForWire(encoding, text), bytes);
+        QCOMPARE(encodeForWire(encoding, text), bytes);
     }
 
     void decodesTheChosenEncodingWholeAcrossReads_data()
@@ -113,10 +112,10 @@ private slots:
         QFETCH(WireEncoding, encoding);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        platform::WireDecoder whole;
+        WireDecoder whole;
         whole.reset(encoding);
         QCOMPARE(whole.decode(bytes), text);
-        platform::WireDecoder pieces;
+        WireDecoder pieces;
         pieces.reset(encoding);
         QString joined;
         for (char byte : bytes)

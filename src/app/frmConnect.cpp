@@ -1,13 +1,9 @@
 #include "frmConnect.h"
 
-#include "app/basGeneral.h"
-#include "app/frmMain.h"
-#include "channelName.h"
 #include "connectPresets.h"
-#include "platform/socketControl.h"
+#include "irc/channelName.h"
 #include "platform/windowHelpers.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,13 +11,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <tuple>
 
 using namespace Qt::StringLiterals;
 using namespace platform;
-using namespace basGeneral;
 
 namespace {
 
@@ -42,6 +36,16 @@ QComboBox *makeCombo(bool editable, QWidget *parent, int left, int top, int widt
         box->setCompleter(nullptr);
     placeInTwips(box, left, top, width, height);
     return box;
+}
+
+void fill(QComboBox *box, const QStringList &entries, const QString &text)
+{
+    box->clear();
+    box->addItems(entries);
+    box->setCurrentText(text);
+    // Show a long preset from its beginning.
+    if (QLineEdit *edit = box->lineEdit())
+        edit->setCursorPosition(0);
 }
 
 QPushButton *makeButton(const QString &text, QWidget *parent, int left, int top)
@@ -83,18 +87,17 @@ frmConnect::frmConnect()
     cboEncoding = makeCombo(false, this, 1200, 840, 1695, 300);
     // Short names that fit the narrow box; the full name is the tooltip and what a screen
     // reader says.
-    const std::tuple<QString, QString, WireEncoding> encodings[] = {
-        {u"CP932"_s, u"CP932 (Shift_JIS)"_s, WireEncoding::Cp932},
-        {u"ISO-2022-JP"_s, u"ISO-2022-JP (JIS)"_s, WireEncoding::Iso2022Jp},
-        {u"UTF-8"_s, u"UTF-8"_s, WireEncoding::Utf8}};
+    const std::tuple<QString, QString, WireEncoding> encodings[]
+        = {{u"CP932"_s, u"CP932 (Shift_JIS)"_s, WireEncoding::Cp932},
+           {u"ISO-2022-JP"_s, u"ISO-2022-JP (JIS)"_s, WireEncoding::Iso2022Jp},
+           {u"UTF-8"_s, u"UTF-8"_s, WireEncoding::Utf8}};
     for (const auto &[shortName, fullName, encoding] : encodings) {
         cboEncoding->addItem(shortName, int(encoding));
         cboEncoding->setItemData(cboEncoding->count() - 1, fullName, Qt::ToolTipRole);
         cboEncoding->setItemData(cboEncoding->count() - 1, fullName, Qt::AccessibleTextRole);
     }
-    const auto showFullName = [this] {
-        cboEncoding->setToolTip(cboEncoding->currentData(Qt::ToolTipRole).toString());
-    };
+    const auto showFullName
+        = [this] { cboEncoding->setToolTip(cboEncoding->currentData(Qt::ToolTipRole).toString()); };
     showFullName();
     connect(cboEncoding, &QComboBox::currentIndexChanged, this, showFullName);
     chkTls = new QCheckBox(u"TLSを使う"_s, this);
@@ -147,16 +150,31 @@ frmConnect::frmConnect()
     connect(cmdCancel, &QPushButton::clicked, this, &frmConnect::cmdCancel_Click);
 }
 
-void frmConnect::Form_Load()
+void frmConnect::Form_Load(const ConnectionChoice &last)
 {
     FillServerList();
-    FillPortList();
+    FillPortList(last.port);
     FillChannelList();
     // The settings of the last connect, kept for this run only.
-    const frmMain &main = mainForm();
-    cboEncoding->setCurrentIndex(cboEncoding->findData(int(main.Ws->encoding())));
-    chkTls->setChecked(main.Ws->tls());
-    txtPassword->setText(main.serverPassword());
+    cboEncoding->setCurrentIndex(cboEncoding->findData(int(last.encoding)));
+    chkTls->setChecked(last.tls);
+    txtPassword->setText(last.password);
+}
+
+void frmConnect::FillServerList()
+{
+    fill(cboServer, connectPresets::serverHosts(), connectPresets::defaultHost());
+}
+
+void frmConnect::FillPortList(const QString &lastPort)
+{
+    fill(cboPort, connectPresets::ports(),
+         lastPort.isEmpty() ? connectPresets::defaultPort() : lastPort);
+}
+
+void frmConnect::FillChannelList()
+{
+    fill(cboChannel, connectPresets::channels(), connectPresets::defaultChannel());
 }
 
 void frmConnect::showEvent(QShowEvent *event)
@@ -201,22 +219,17 @@ void frmConnect::chkTls_Click()
 
 void frmConnect::cmdConnect_Click()
 {
-    frmMain &main = mainForm();
-    main.Ws->Close();
     cboChannel->setEditText(normaliseChannel(cboChannel->currentText()));
-    main.strChannel = cboChannel->currentText();
-    main.strServer = cboServer->currentText();
-    main.strNick = txtNick->text();
-    main.strPort = cboPort->currentText();
-    AddStatusLog(u"[+] "_s + main.strServer + u"に接続を試みます"_s);
-    main.Ws->setEncoding(WireEncoding(cboEncoding->currentData().toInt()));
-    main.Ws->setTls(chkTls->isChecked());
-    main.setServerPassword(txtPassword->text());
-    main.Ws->Connect(main.strServer, main.strPort);
+    ConnectionChoice choice;
+    choice.server = cboServer->currentText();
+    choice.port = cboPort->currentText();
+    choice.nick = txtNick->text();
+    choice.channel = cboChannel->currentText();
+    choice.encoding = WireEncoding(cboEncoding->currentData().toInt());
+    choice.tls = chkTls->isChecked();
+    choice.password = txtPassword->text();
+    emit connectChosen(choice);
     Unload();
-    main.mnuConnect->setEnabled(false);
-    // A way out of an attempt that never logs in.
-    main.mnuDisconnect->setEnabled(true);
 }
 
 void frmConnect::cmdCancel_Click()
@@ -281,16 +294,4 @@ bool frmConnect::eventFilter(QObject *watched, QEvent *event)
             cboPort_LostFocus();
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void frmMain::mnuConnect_Click()
-{
-    // The user takes the connection into their own hands.
-    if (isReconnecting()) {
-        Ws->Close();
-        cancelReconnection();
-        SetMenusOffline();
-    }
-    QPointer<frmConnect> dialog = &connectDialog();
-    dialog->exec();
 }

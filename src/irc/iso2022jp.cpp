@@ -1,9 +1,12 @@
 #include "iso2022jp.h"
 
+#include "platform/cp932.h"
+
 #include <optional>
 #include <utility>
 
-namespace platform {
+using namespace platform;
+
 namespace {
 
 constexpr char16_t replacement = u'\uFFFD';
@@ -222,5 +225,3 @@ void Iso2022JpDecoder::endEscape(QString &text)
     for (char byte : rest)
         decodeByte(uchar(byte), text);
 }
-
-} // namespace platform

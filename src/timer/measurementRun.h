@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/runClock.h"
+
+#include <QObject>
+#include <QString>
+
+class TickTimer;
+
+// "mm:ss" of a number of seconds.
+QString FormatMinSec(qint16 seconds);
+
+// One run: the ten-second countdown, then N minutes measured. It keeps the time and says what
+// is due each second; the lines go to the channel and the caption to the window through its
+// signals, the line always first.
+class MeasurementRun : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Phase { Idle, Countdown, Measuring };
+
+    // baseCaption: the window's caption when no run is shown in it.
+    explicit MeasurementRun(const QString &baseCaption, QObject *parent = nullptr);
+
+    Phase phase() const { return m_phase; }
+    bool isInProgress() const { return m_phase != Phase::Idle; }
+    TickTimer *tickTimer() const { return tmrCountTime; }
+    // The caption shows the time left instead of the time gone.
+    void setShowsRemaining(bool remaining) { m_showsRemaining = remaining; }
+
+    // minutesText: the minutes box's checked text, N in the form the user gave it.
+    void start(const QString &minutesText);
+    // The user's 中断 of the measurement.
+    void interrupt();
+    // The program ends: the ticks stop, and nothing more is announced.
+    void halt();
+    // stale: the tick's moment passed while the machine froze or slept.
+    void tmrCountTime_Timer(bool stale = false);
+
+signals:
+    void privmsgDue(const QString &text, bool stale);
+    void noticeDue(const QString &text, bool stale);
+    void captionChanged(const QString &caption);
+    void statusLine(const QString &text);
+    void phaseChanged();
+
+private:
+    void tmrCountTime_Stalled(platform::RunClock::time_point since,
+                              platform::RunClock::time_point now);
+    void countDown(bool stale);
+    void measure(bool stale);
+    void ShowProgressCaption(qint16 elapsed);
+    void FinishMeasurement(bool stale);
+    void setPhase(Phase phase);
+
+    TickTimer *tmrCountTime;
+    const QString strBaseCaption;
+    Phase m_phase = Phase::Idle;
+    qint16 m_measuringMinutes = 0;
+    qint16 intCountDown = 0;
+    qint16 intElapsed = 0;
+    bool m_showsRemaining = false;
+};
