@@ -75,14 +75,25 @@ private slots:
         QCOMPARE(sentSinceInit(), "PRIVMSG #x :" + QByteArray(600, 'a') + "\r\n");
     }
 
-    void sendingWithoutConnectionIsLogged()
+    // Offline, or past its moment after the machine froze or slept: logged, never sent.
+    void unsendableLinesAreLogged_data()
     {
-        connected->session().socket()->Close();
-        connected->session().SendPrivmsg(u"abc"_s);
-        QCOMPARE(connected->statusLines.constLast(),
-                 u"[-] 未接続のため送信できません: PRIVMSG #x :abc"_s);
-        QVERIFY(connected->server->waitForClientGone());
-        QCOMPARE(sentSinceInit(), QByteArray());
+        QTest::addColumn<bool>("offline");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("offline") << true << u"[-] 未接続のため送信できません: PRIVMSG #x :abc"_s;
+        QTest::newRow("stale") << false << u"[-] 時刻を過ぎたため送信しません: PRIVMSG #x :abc"_s;
+    }
+    void unsendableLinesAreLogged()
+    {
+        QFETCH(bool, offline);
+        QFETCH(QString, logged);
+        if (offline)
+            connected->session().socket()->Close();
+        connected->session().SendPrivmsg(u"abc"_s, !offline);
+        QCOMPARE(connected->statusLines.constLast(), logged);
+        if (offline)
+            QVERIFY(connected->server->waitForClientGone());
+        QCOMPARE(connected->answerTo(QList<QByteArray>()), QList<QByteArray>());
     }
 
 private:

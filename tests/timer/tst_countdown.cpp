@@ -3,6 +3,7 @@
 #include "irc/ircSession.h"
 #include "messageBoxResponder.h"
 #include "platform/cp932.h"
+#include "runSchedule.h"
 #include "serverSession.h"
 #include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
@@ -17,62 +18,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The lines the server should receive, by tick; tick 0 is the start click.
-using Schedule = QMap<int, QStringList>;
-
-QString message(const QString &text)
-{
-    return u"PRIVMSG #chan :"_s + text;
-}
-
-QString notice(const QString &text)
-{
-    return u"NOTICE #chan :"_s + text;
-}
-
-const QString base = u"ケストリオン"_s;
-
-// Ticks 1 to 11 of a timed run (N > 0): the marked countdown, then the start.
-Schedule timedCountdown(int minutes)
-{
-    return {{0, {notice(u"計測時間%1分 カウント開始"_s.arg(minutes))}},
-            {1, {message(u"10＠"_s)}},
-            {6, {message(u"5＠"_s)}},
-            {7, {message(u"4＠"_s)}},
-            {8, {message(u"3＠"_s)}},
-            {9, {message(u"2＠"_s)}},
-            {10, {message(u"1＠"_s)}},
-            {11, {message(u"0＠"_s), message(u"開始！＠"_s)}}};
-}
-
-// A timed run whose minute marks all read alike: each minute k sends "k分経過＠", the
-// remaining-minutes notice starts at firstNoticeMinute, and the end sends "終了＠" three times.
-Schedule timedRun(int minutes, int firstNoticeMinute)
-{
-    Schedule schedule = timedCountdown(minutes);
-    for (int k = 1; k < minutes; ++k) {
-        QStringList lines {message(u"%1分経過＠"_s.arg(k))};
-        if (k >= firstNoticeMinute)
-            lines << notice(u"残り%1分"_s.arg(minutes - k));
-        schedule.insert(11 + 60 * k, lines);
-    }
-    schedule.insert(11 + 60 * minutes,
-                    {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)});
-    return schedule;
-}
-
-QStringList timerLog(const QList<int> &fiveMinuteMarks)
-{
-    QStringList log {u"[t] カウント開始"_s, u"[t] 計測開始"_s};
-    for (int k : fiveMinuteMarks)
-        log << u"[t] 開始から%1分経過"_s.arg(k);
-    log << u"[t] 計測終了"_s;
-    return log;
-}
-
-} // namespace
+using namespace runSchedule;
 
 class tst_countdown : public QObject
 {
@@ -88,47 +34,6 @@ private slots:
     }
     void cleanup() { session.reset(); }
 
-    void formatMinSec_data()
-    {
-        QTest::addColumn<int>("seconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0 << u"00:00"_s;
-        QTest::newRow("5") << 5 << u"00:05"_s;
-        QTest::newRow("65") << 65 << u"01:05"_s;
-        QTest::newRow("1195") << 1195 << u"19:55"_s;
-        QTest::newRow("5999") << 5999 << u"99:59"_s;
-        QTest::newRow("7200") << 7200 << u"120:00"_s;
-    }
-    void formatMinSec()
-    {
-        QFETCH(int, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(FormatMinSec(qint16(seconds)), text);
-    }
-
-    void countdownOnlyRun()
-    {
-        const Schedule schedule {{0, {notice(u"計測時間0分 カウント開始"_s)}},
-                                 {1, {message(u"10＠"_s)}},
-                                 {2, {message(u"9"_s)}},
-                                 {3, {message(u"8"_s)}},
-                                 {4, {message(u"7"_s)}},
-                                 {5, {message(u"6"_s)}},
-                                 {6, {message(u"5＠"_s)}},
-                                 {7, {message(u"4＠"_s)}},
-                                 {8, {message(u"3＠"_s)}},
-                                 {9, {message(u"2＠"_s)}},
-                                 {10, {message(u"1＠"_s)}},
-                                 {11, {message(u"0＠"_s)}}};
-        const QMap<int, QString> captions {{1, base + u" - カウント10"_s},
-                                           {5, base + u" - カウント6"_s},
-                                           {10, base + u" - カウント1"_s},
-                                           {11, base}};
-        run(u"0"_s, 11, schedule, captions);
-        QCOMPARE(timerEntries(), (QStringList {u"[t] カウント開始"_s, u"[t] カウント終了"_s}));
-        expectIdle();
-    }
-
     void oneMinuteRun()
     {
         Schedule schedule = timedCountdown(1);
@@ -139,65 +44,6 @@ private slots:
             {70, base + u" - 00:59経過"_s}, {71, base}};
         run(u"1"_s, 71, schedule, captions);
         QCOMPARE(timerEntries(), timerLog({}));
-        expectIdle();
-    }
-
-    void fiveMinuteRun()
-    {
-        Schedule schedule = timedCountdown(5);
-        schedule.insert(71, {message(u"1分経過＠"_s), notice(u"残り4分"_s)});
-        schedule.insert(131, {message(u"2分経過＠"_s), notice(u"残り3分"_s)});
-        schedule.insert(191, {message(u"3分経過＠"_s), notice(u"残り2分"_s)});
-        schedule.insert(251, {message(u"4分経過＠"_s), notice(u"残り1分"_s)});
-        schedule.insert(311, {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)});
-        run(u"5"_s, 311, schedule, {{310, base + u" - 04:59経過"_s}, {311, base}});
-        QCOMPARE(timerEntries(), timerLog({}));
-    }
-
-    void tenMinuteRun()
-    {
-        Schedule schedule = timedCountdown(10);
-        schedule.insert(71, {message(u"1分経過＠"_s)});
-        schedule.insert(131, {message(u"2分経過＠"_s)});
-        schedule.insert(191, {message(u"3分経過＠"_s)});
-        schedule.insert(251, {message(u"4分経過＠"_s)});
-        schedule.insert(311, {message(u"5分経過＠"_s), notice(u"残り5分"_s)});
-        schedule.insert(371, {message(u"6分経過＠"_s), notice(u"残り4分"_s)});
-        schedule.insert(431, {message(u"7分経過＠"_s), notice(u"残り3分"_s)});
-        schedule.insert(491, {message(u"8分経過＠"_s), notice(u"残り2分"_s)});
-        schedule.insert(551, {message(u"9分経過＠"_s), notice(u"残り1分"_s)});
-        schedule.insert(611, {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)});
-        run(u"10"_s, 611, schedule, {{311, base + u" - 05:00経過"_s}});
-        QCOMPARE(timerEntries(), timerLog({5}));
-        // Minute 5: its message, then its notice, then its log line.
-        const QStringList log = statusEntries(*form);
-        QCOMPARE(log.indexOf(u"[t] 開始から5分経過"_s), log.indexOf(u"[t] 計測開始"_s) + 1);
-    }
-
-    void longRuns_data()
-    {
-        QTest::addColumn<int>("minutes");
-        QTest::addColumn<int>("firstNoticeMinute");
-        QTest::addColumn<QList<int>>("logMinutes");
-        QTest::newRow("20") << 20 << 15 << QList<int> {5, 10, 15};
-        QTest::newRow("59") << 59 << 54 << QList<int> {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55};
-        QTest::newRow("60") << 60 << 50 << QList<int> {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55};
-        QTest::newRow("90") << 90 << 80 << QList<int> {5,  10, 15, 20, 25, 30, 35, 40, 45,
-                                                       50, 55, 60, 65, 70, 75, 80, 85};
-        QTest::newRow("120") << 120 << 110
-                             << QList<int> {5,  10, 15, 20, 25, 30, 35, 40,  45,  50,  55, 60,
-                                            65, 70, 75, 80, 85, 90, 95, 100, 105, 110, 115};
-    }
-    void longRuns()
-    {
-        QFETCH(int, minutes);
-        QFETCH(int, firstNoticeMinute);
-        QFETCH(QList<int>, logMinutes);
-        const int lastTick = 11 + 60 * minutes;
-        run(QString::number(minutes), lastTick, timedRun(minutes, firstNoticeMinute),
-            {{lastTick - 1, base + u" - %1:59経過"_s.arg(minutes - 1, 2, 10, QLatin1Char('0'))},
-             {lastTick, base}});
-        QCOMPARE(timerEntries(), timerLog(logMinutes));
         expectIdle();
     }
 
@@ -316,39 +162,6 @@ private slots:
         QVERIFY(session->waitForSent(3));
         QCOMPARE(decodedSent().mid(decodedSent().size() - 3),
                  (QStringList {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)}));
-    }
-
-    // A machine that froze or slept through ticks: what they would have said is logged, not
-    // sent late in a burst; the run goes on from the tick due now.
-    void aStallSendsNothingItPassedOver_data()
-    {
-        QTest::addColumn<int>("stallMs");
-        QTest::addColumn<int>("unsent");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("20 s, in the countdown") << 20500 << 8 << base + u" - 00:09経過"_s;
-        QTest::newRow("past the run's end") << 80000 << 11 << base;
-    }
-    void aStallSendsNothingItPassedOver()
-    {
-        QFETCH(int, stallMs);
-        QFETCH(int, unsent);
-        QFETCH(QString, caption);
-        start(u"1"_s);
-        QVERIFY(session->waitForSent(1));
-        form->run().tickTimer()->blockSignals(false);
-        const auto begun = form->run().tickTimer()->nextDue() - std::chrono::seconds(1);
-        form->run().tickTimer()->wake(begun + std::chrono::milliseconds(stallMs));
-        const QStringList log = statusEntries(*form);
-        QCOMPARE(log.filter(u"[-] 時刻を過ぎたため送信しません: PRIVMSG #chan :"_s).size(), unsent);
-        QCOMPARE(log.filter(u"%1秒間、プログラムが止まっていました"_s.arg(stallMs / 1000)).size(),
-                 1);
-        QCOMPARE(form->windowTitle(), caption);
-        QCOMPARE(form->run().tickTimer()->isActive(), caption != base);
-        form->session().SendLine(u"PING :sentinel"_s);
-        QVERIFY(session->waitForSent(2));
-        QCOMPARE(decodedSent(),
-                 (QStringList {notice(u"計測時間1分 カウント開始"_s), u"PING :sentinel"_s}));
-        QCOMPARE(timerEntries().count(u"[t] 計測終了"_s), caption == base ? 1 : 0);
     }
 
     void startValidatesATextThatNeverLostTheFocus()
