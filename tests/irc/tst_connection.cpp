@@ -34,8 +34,7 @@ class tst_connection : public QObject
 private slots:
     void init()
     {
-        session = std::make_unique<ServerSession>();
-        form = session->form.get();
+        session = std::make_unique<ServerSession>(ServerSession::Window::Without);
         server = session->server.get();
     }
     void cleanup()
@@ -53,10 +52,9 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QByteArray("NICK Timer"));
         QCOMPARE(lines[1],
-                 "USER tmr103 " + form->session().socket()->LocalHostName().toUtf8()
+                 "USER tmr103 " + session->session().socket()->LocalHostName().toUtf8()
                      + " 127.0.0.1 :Kestrion");
-        const QStringList log = statusEntries(*form);
-        QCOMPARE(log.mid(1),
+        QCOMPARE(session->statusLines,
                  (QStringList {u"[+] 127.0.0.1に接続を試みます"_s, u"[+] 127.0.0.1に接続しました"_s,
                                u"[+] ログイン情報を送信"_s}));
     }
@@ -66,13 +64,14 @@ private slots:
         server->setGreeting(ServerSession::greeting);
         QVERIFY(session->connect());
         QCOMPARE(server->receivedLines().value(1),
-                 "USER tmr103 " + form->session().socket()->LocalHostName().toUtf8()
+                 "USER tmr103 " + session->session().socket()->LocalHostName().toUtf8()
                      + " irc.test :Kestrion");
-        QCOMPARE(form->session().server(), u"irc.test"_s);
+        QCOMPARE(session->session().server(), u"irc.test"_s);
     }
 
     void endOfMotdLogsIn()
     {
+        useWindow();
         QVERIFY(session->connect());
         controls(*form).txtSend->setText(u"left from before"_s);
         QVERIFY(session->logIn());
@@ -92,6 +91,7 @@ private slots:
 
     void serverLogGetsEveryBlockFirst()
     {
+        useWindow();
         QVERIFY(session->connect());
         server->send(ServerSession::greeting);
         QTRY_VERIFY(form->serverLog().isLoaded()
@@ -119,9 +119,9 @@ private slots:
         QFETCH(QString, server);
         QVERIFY(session->connect());
         this->server->send(block);
-        QTRY_COMPARE(statusEntries(*form).constLast(),
+        QTRY_COMPARE(session->statusLines.constLast(),
                      u"[+] 現在"_s + server + u"に接続しています"_s);
-        QCOMPARE(form->session().server(), server);
+        QCOMPARE(session->session().server(), server);
     }
 
     void onlyTheExactEndOfMotdLogsIn_data()
@@ -151,7 +151,7 @@ private slots:
         QFETCH(bool, loggedIn);
         QVERIFY(session->connect());
         QCOMPARE(session->answerTo(block).contains("JOIN #chan"), loggedIn);
-        QCOMPARE(form->session().loggedIn(), loggedIn);
+        QCOMPARE(session->session().loggedIn(), loggedIn);
     }
 
     void nicknameInUseBeforeLogin_data()
@@ -167,6 +167,7 @@ private slots:
     }
     void nicknameInUseBeforeLogin()
     {
+        useWindow();
         QFETCH(QByteArray, block);
         QFETCH(bool, inUse);
         QVERIFY(session->connect());
@@ -283,9 +284,9 @@ private slots:
     void channelTextBeforeTheJoinIsLoggedAsUnsent()
     {
         QVERIFY(session->connect());
-        form->session().SendNotice(u"計測時間1分 カウント開始"_s);
-        form->session().SendPrivmsg(u"10＠"_s);
-        const QStringList log = statusEntries(*form);
+        session->session().SendNotice(u"計測時間1分 カウント開始"_s);
+        session->session().SendPrivmsg(u"10＠"_s);
+        const QStringList log = session->statusLines;
         QCOMPARE(log.mid(log.size() - 2),
                  (QStringList {
                      u"[-] 未接続のため送信できません: NOTICE #chan :計測時間1分 カウント開始"_s,
@@ -297,8 +298,8 @@ private slots:
     void loginLinesWaitWithoutHoldingUpTheWindow()
     {
         QStringList logWhenConnectReturned;
-        connect(form->session().socket(), &SocketControl::ConnectEvent, this,
-                [&] { logWhenConnectReturned = statusEntries(*form); });
+        connect(session->session().socket(), &SocketControl::ConnectEvent, this,
+                [&] { logWhenConnectReturned = session->statusLines; });
         QVERIFY(session->connect());
         QVERIFY(logWhenConnectReturned.constLast().endsWith(u"に接続しました"_s));
     }
@@ -317,8 +318,8 @@ private slots:
             QVERIFY(session->logIn());
         server->send("ERROR :Closing Link: Timer[127.0.0.1] (Throttled)\r\n");
         server->closeClient();
-        QTRY_VERIFY(!statusEntries(*form).filter(u"から切断しました"_s).isEmpty());
-        const QStringList log = statusEntries(*form);
+        QTRY_VERIFY(!session->statusLines.filter(u"から切断しました"_s).isEmpty());
+        const QStringList log = session->statusLines;
         const qsizetype closed = log.indexOf(log.filter(u"から切断しました"_s).constFirst());
         QCOMPARE(log.at(closed - 1), u"[x] Closing Link: Timer[127.0.0.1] (Throttled)"_s);
     }
@@ -353,7 +354,7 @@ private slots:
         QVERIFY(session->logIn());
         QCOMPARE(session->answerTo(block),
                  quits ? QList<QByteArray> {"QUIT"} : QList<QByteArray> {});
-        QCOMPARE(statusEntries(*form).constLast() == u"[i] #chanから追い出されました"_s,
+        QCOMPARE(session->statusLines.constLast() == u"[i] #chanから追い出されました"_s,
                  kickLogged);
     }
 
@@ -365,6 +366,7 @@ private slots:
     }
     void disconnectAsksWhileConnected()
     {
+        useWindow();
         QFETCH(int, answer);
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
@@ -386,6 +388,7 @@ private slots:
 
     void serverCloseBringsTheOfflineState()
     {
+        useWindow();
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
         controls(*form).txtSend->setText(u"unsent"_s);
@@ -408,13 +411,14 @@ private slots:
     void blockReadWhileClosedIsLoggedAsDisconnected()
     {
         QVERIFY(session->connect());
-        form->session().socket()->Close();
-        emit form->session().socket()->DataArrival(0);
-        QCOMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
+        session->session().socket()->Close();
+        emit session->session().socket()->DataArrival(0);
+        QCOMPARE(session->statusLines.constLast(), u"[x] 127.0.0.1から切断しました"_s);
     }
 
     void hostWithoutAddressKeepsTheProgramRunning()
     {
+        useWindow();
         ConnectionChoice choice;
         choice.server = u"   "_s;
         choice.port = u"6664"_s;
@@ -446,6 +450,7 @@ private slots:
     }
     void connectsOfTheUsersOwn()
     {
+        useWindow();
         QFETCH(bool, running);
         QFETCH(int, certificateAnswer);
         QFETCH(QString, logged);
@@ -496,6 +501,14 @@ private slots:
     }
 
 private:
+    // For the cases about the window: the same session, as the window's own.
+    void useWindow()
+    {
+        session = std::make_unique<ServerSession>(ServerSession::Window::With);
+        form = session->form.get();
+        server = session->server.get();
+    }
+
     MessageBoxResponder boxes;
     TerminationRecorder termination;
     std::unique_ptr<ServerSession> session;

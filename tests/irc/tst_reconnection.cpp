@@ -34,10 +34,9 @@ class tst_reconnection : public QObject
 private slots:
     void init()
     {
-        session = std::make_unique<ServerSession>();
-        form = session->form.get();
+        session = std::make_unique<ServerSession>(ServerSession::Window::Without);
         server = session->server.get();
-        form->session().setReconnectSecondMs(secondMs);
+        session->session().setReconnectSecondMs(secondMs);
     }
     void cleanup()
     {
@@ -113,26 +112,26 @@ private slots:
         if (!serverSays.isEmpty())
             QVERIFY(session->sendHandled(serverSays));
         if (close == Close::ByUser)
-            controls(*form).mnuDisconnect->trigger();
+            session->session().disconnect();
         else if (close == Close::ByReset)
             server->resetClient();
         else
             server->closeClient();
-        QTRY_VERIFY(!statusEntries(*form).filter(u"から切断しました"_s).isEmpty());
-        QCOMPARE(form->session().isReconnecting(), reconnects);
+        QTRY_VERIFY(!session->statusLines.filter(u"から切断しました"_s).isEmpty());
+        QCOMPARE(session->session().isReconnecting(), reconnects);
         if (!reconnects) {
-            QVERIFY(statusEntries(*form).filter(u"再接続"_s).isEmpty());
+            QVERIFY(session->statusLines.filter(u"再接続"_s).isEmpty());
             return;
         }
-        QVERIFY(statusEntries(*form).contains(u"[+] 5秒後に再接続します（1回目）"_s));
+        QVERIFY(session->statusLines.contains(u"[+] 5秒後に再接続します（1回目）"_s));
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
-        QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（1回目）"_s));
+        QVERIFY(session->statusLines.contains(u"[+] 127.0.0.1に再接続を試みます（1回目）"_s));
         server->send(ServerSession::greeting + ServerSession::endOfMotd);
         QVERIFY(server->waitForReceived("JOIN #chan\r\nMODE #chan +sn\r\n"));
-        QTRY_VERIFY(form->session().loggedIn());
-        QVERIFY(!form->session().isReconnecting());
-        QVERIFY(statusEntries(*form).constLast().startsWith(u"[+] 再接続しました（"_s));
+        QTRY_VERIFY(session->session().loggedIn());
+        QVERIFY(!session->session().isReconnecting());
+        QVERIFY(session->statusLines.constLast().startsWith(u"[+] 再接続しました（"_s));
     }
 
     void failedAttemptsOnlyScheduleTheNext()
@@ -142,8 +141,8 @@ private slots:
         const quint16 port = server->port();
         session->server.reset();
         QTRY_VERIFY_WITH_TIMEOUT(
-            statusEntries(*form).contains(u"[+] 40秒後に再接続します（4回目）"_s), 5000);
-        const QStringList log = statusEntries(*form);
+            session->statusLines.contains(u"[+] 40秒後に再接続します（4回目）"_s), 5000);
+        const QStringList log = session->statusLines;
         for (int attempt = 1; attempt <= 3; ++attempt)
             QVERIFY(log.contains(
                 u"[-] 再接続できませんでした（%1回目）: 接続が拒否されました"_s.arg(attempt)));
@@ -155,8 +154,8 @@ private slots:
         QVERIFY(restarted.waitForClient());
         QVERIFY(restarted.waitForReceived(" :Kestrion\r\n"));
         restarted.send(ServerSession::greeting + ServerSession::endOfMotd);
-        QTRY_VERIFY(form->session().loggedIn());
-        QVERIFY(statusEntries(*form).contains(u"[+] 127.0.0.1に再接続を試みます（4回目）"_s));
+        QTRY_VERIFY(session->session().loggedIn());
+        QVERIFY(session->statusLines.contains(u"[+] 127.0.0.1に再接続を試みます（4回目）"_s));
     }
 
     void aNicknameStillHeldGetsUnderscores_data()
@@ -168,6 +167,7 @@ private slots:
     }
     void aNicknameStillHeldGetsUnderscores()
     {
+        useWindow();
         QFETCH(QByteArray, refusal);
         const auto refuse = [&](const char *nick) {
             server->send(":irc.test " + QByteArray(refusal).replace("%1", nick) + "\r\n");
@@ -202,10 +202,10 @@ private slots:
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
         server->send(":irc.test 465 Timer :You are banned from this server (flooding)\r\n");
-        QTRY_VERIFY(!form->session().isReconnecting());
+        QTRY_VERIFY(!session->session().isReconnecting());
         server->closeClient();
-        QTRY_COMPARE(statusEntries(*form).constLast(), u"[x] 127.0.0.1から切断しました"_s);
-        QVERIFY(statusEntries(*form).contains(u"[x] You are banned from this server (flooding)"_s));
+        QTRY_COMPARE(session->statusLines.constLast(), u"[x] 127.0.0.1から切断しました"_s);
+        QVERIFY(session->statusLines.contains(u"[x] You are banned from this server (flooding)"_s));
         QTest::qWait(20 * secondMs);
         QCOMPARE(server->clientsAccepted(), 2);
     }
@@ -216,14 +216,15 @@ private slots:
         QVERIFY(session->logIn());
         server->closeClient();
         QTRY_COMPARE(server->clientsAccepted(), 2);
-        QTRY_VERIFY(statusEntries(*form).contains(
+        QTRY_VERIFY(session->statusLines.contains(
             u"[-] 再接続できませんでした（1回目）: 60秒以内にログインできませんでした"_s));
-        QVERIFY(form->session().isReconnecting());
+        QVERIFY(session->session().isReconnecting());
         QTRY_COMPARE(server->clientsAccepted(), 3);
     }
 
     void disconnectStopsAPendingReconnection()
     {
+        useWindow();
         form->session().setReconnectSecondMs(1000);
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
@@ -239,6 +240,15 @@ private slots:
     }
 
 private:
+    // For the cases about the window: the same session, as the window's own.
+    void useWindow()
+    {
+        session = std::make_unique<ServerSession>(ServerSession::Window::With);
+        form = session->form.get();
+        server = session->server.get();
+        form->session().setReconnectSecondMs(secondMs);
+    }
+
     MessageBoxResponder boxes;
     TerminationRecorder termination;
     std::unique_ptr<ServerSession> session;
