@@ -34,19 +34,6 @@ private slots:
     }
     void cleanup() { session.reset(); }
 
-    void oneMinuteRun()
-    {
-        Schedule schedule = timedCountdown(1);
-        schedule.insert(71, {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)});
-        const QMap<int, QString> captions {
-            {9, base + u" - カウント2"_s},  {11, base + u" - 計測開始"_s},
-            {15, base + u" - 計測開始"_s},  {16, base + u" - 00:05経過"_s},
-            {70, base + u" - 00:59経過"_s}, {71, base}};
-        run(u"1"_s, 71, schedule, captions);
-        QCOMPARE(timerEntries(), timerLog({}));
-        expectIdle();
-    }
-
     void userStopEndsTheMeasurement_data()
     {
         QTest::addColumn<int>("ticks");
@@ -187,37 +174,6 @@ private:
     {
         for (int i = 0; i < count; ++i)
             form->tmrCountTime_Timer();
-    }
-
-    // Starts a run, drives its ticks, and compares the wire after every tick that should send
-    // and the caption after every listed tick. Whenever the caption changes, the lines due at
-    // that tick are on the wire already.
-    void run(const QString &minutes, int lastTick, const Schedule &schedule,
-             const QMap<int, QString> &captions)
-    {
-        start(minutes);
-        QStringList expected = schedule.value(0);
-        QVERIFY(session->waitForSent(expected.size()));
-        QCOMPARE(decodedSent(), expected);
-        bool captionBeforeLines = false;
-        const QMetaObject::Connection watch
-            = connect(form, &QWidget::windowTitleChanged, this, [&] {
-                  captionBeforeLines = captionBeforeLines || !session->waitForSent(expected.size());
-              });
-        for (int t = 1; t <= lastTick; ++t) {
-            expected += schedule.value(t);
-            form->tmrCountTime_Timer();
-            QVERIFY2(!captionBeforeLines, qPrintable(u"tick %1"_s.arg(t)));
-            if (schedule.contains(t)) {
-                QVERIFY2(session->waitForSent(expected.size()), qPrintable(u"tick %1"_s.arg(t)));
-                QCOMPARE(decodedSent(), expected);
-            }
-            if (captions.contains(t))
-                QCOMPARE(form->windowTitle(), captions.value(t));
-        }
-        disconnect(watch);
-        QTest::qWait(20);
-        QCOMPARE(decodedSent(), expected);
     }
 
     QStringList decodedSent()
