@@ -340,7 +340,7 @@ void frmMain::mnuDisconnect_Click()
 {
     if (m_session->isConnected() && messageBox(u"本当に切断しますか？"_s, MB_CONFIRM) != IDOK)
         return;
-    m_session->disconnect();
+    m_session->disconnectFromServer();
 }
 
 void frmMain::Ws_DataArrival(const QString &read)

@@ -95,7 +95,7 @@ void IrcSession::connectTo(const ConnectionChoice &choice)
     emit stateChanged();
 }
 
-void IrcSession::disconnect()
+void IrcSession::disconnectFromServer()
 {
     // A reconnection waiting for its time has no connection to close.
     if (isReconnecting() && Ws->State() == SocketControl::sckClosed) {

@@ -41,7 +41,7 @@ public:
 
     void connectTo(const ConnectionChoice &choice);
     // The user ends the connection, or the reconnection waiting for its time.
-    void disconnect();
+    void disconnectFromServer();
     // The user takes the connection into their own hands.
     void abandonReconnection();
     // The program ends: no reconnection, no close handling.

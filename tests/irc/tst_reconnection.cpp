@@ -112,7 +112,7 @@ private slots:
         if (!serverSays.isEmpty())
             QVERIFY(session->sendHandled(serverSays));
         if (close == Close::ByUser)
-            session->session().disconnect();
+            session->session().disconnectFromServer();
         else if (close == Close::ByReset)
             server->resetClient();
         else
