@@ -15,53 +15,34 @@
 // The main window's controls, found by their names as a user's tools find them.
 struct MainControls
 {
-    explicit MainControls(const frmMain &form)
-        : cmdCount(find<QPushButton>(form, "cmdCount"))
-        , cboMinutes(find<QComboBox>(form, "cboMinutes"))
-        , lblTimeLimit(find<QLabel>(form, "lblTimeLimit"))
-        , txtSend(find<QLineEdit>(form, "txtSend"))
-        , txtStatus(find<LogView>(form, "txtStatus"))
-        , cmdClearLog(find<QPushButton>(form, "cmdClearLog"))
-        , mnuServer(find<QMenu>(form, "mnuServer"))
-        , mnuConnect(find<QAction>(form, "mnuConnect"))
-        , mnuDisconnect(find<QAction>(form, "mnuDisconnect"))
-        , mnuServerLog(find<QAction>(form, "mnuServerLog"))
-        , mnuQuit(find<QAction>(form, "mnuQuit"))
-        , mnuSetting(find<QMenu>(form, "mnuSetting"))
-        , mnuAlwaysOnTop(find<QAction>(form, "mnuAlwaysOnTop"))
-        , mnuRestTime(find<QAction>(form, "mnuRestTime"))
-        , mnuStatus(find<QAction>(form, "mnuStatus"))
-    {
-    }
-
-    QPushButton *cmdCount;
-    QComboBox *cboMinutes;
-    QLabel *lblTimeLimit;
-    QLineEdit *txtSend;
-    LogView *txtStatus;
-    QPushButton *cmdClearLog;
-    QMenu *mnuServer;
-    QAction *mnuConnect;
-    QAction *mnuDisconnect;
-    QAction *mnuServerLog;
-    QAction *mnuQuit;
-    QMenu *mnuSetting;
-    QAction *mnuAlwaysOnTop;
-    QAction *mnuRestTime;
-    QAction *mnuStatus;
-
-private:
-    template<typename T> static T *find(const frmMain &form, const char *name)
+    template <typename T> T *find(const char *name) const
     {
         T *control = form.findChild<T *>(QString::fromLatin1(name));
         Q_ASSERT(control);
         return control;
     }
+
+    const frmMain &form;
+    QPushButton *cmdCount = find<QPushButton>("cmdCount");
+    QComboBox *cboMinutes = find<QComboBox>("cboMinutes");
+    QLabel *lblTimeLimit = find<QLabel>("lblTimeLimit");
+    QLineEdit *txtSend = find<QLineEdit>("txtSend");
+    LogView *txtStatus = find<LogView>("txtStatus");
+    QPushButton *cmdClearLog = find<QPushButton>("cmdClearLog");
+    QMenu *mnuServer = find<QMenu>("mnuServer");
+    QAction *mnuConnect = find<QAction>("mnuConnect");
+    QAction *mnuDisconnect = find<QAction>("mnuDisconnect");
+    QAction *mnuServerLog = find<QAction>("mnuServerLog");
+    QAction *mnuQuit = find<QAction>("mnuQuit");
+    QMenu *mnuSetting = find<QMenu>("mnuSetting");
+    QAction *mnuAlwaysOnTop = find<QAction>("mnuAlwaysOnTop");
+    QAction *mnuRestTime = find<QAction>("mnuRestTime");
+    QAction *mnuStatus = find<QAction>("mnuStatus");
 };
 
 inline MainControls controls(const frmMain &form)
 {
-    return MainControls(form);
+    return MainControls {form};
 }
 
 // The status log's entries with their time stamps taken off, in order. The box's first line
