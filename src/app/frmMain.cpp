@@ -38,7 +38,8 @@ constexpr int compactClientTwips = 1005;
 constexpr int expandedClientTwips = 2670;
 constexpr int clientWidthTwips = 4215;
 
-const QString caption = u"ケストリオン"_s;
+// The window's caption when no run shows in it.
+const QString programCaption = u"ケストリオン"_s;
 
 QString chatHint()
 {
@@ -50,14 +51,14 @@ QString chatHint()
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
     , m_session(new IrcSession(this))
-    , m_run(new MeasurementRun(caption, this))
+    , m_run(new MeasurementRun(programCaption, this))
     , m_serverLog(std::make_unique<frmServerLog>())
 {
     setObjectName(u"frmMain"_s);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
-    setWindowTitle(caption);
+    setWindowTitle(programCaption);
     setWindowIcon(programIcon());
     setFont(japaneseFont(9));
 
@@ -239,7 +240,7 @@ void frmMain::Form_Load()
     }
     m_runningCopy = true;
     FillMinutesList();
-    AddStatusLog(u"[i] "_s + caption + QString::number(versionMajor) + u"."_s
+    AddStatusLog(u"[i] "_s + programCaption + QString::number(versionMajor) + u"."_s
                  + QString::number(versionMinor) + u"."_s + QString::number(versionRevision)
                  + u" 起動"_s);
     // A timer that will not start because of a read-only runtime folder helps nobody; the
