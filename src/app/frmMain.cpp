@@ -223,8 +223,7 @@ frmConnect &frmMain::connectDialog()
         m_connectDialog = new frmConnect;
         connect(m_connectDialog, &frmConnect::unloaded, this,
                 [this] { m_connectDialog = nullptr; });
-        connect(m_connectDialog, &frmConnect::connectChosen, this,
-                &frmMain::frmConnect_ConnectChosen);
+        connect(m_connectDialog, &frmConnect::connectChosen, m_session, &IrcSession::connectTo);
         m_connectDialog->Form_Load(m_session->lastChoice());
     }
     return *m_connectDialog;
@@ -330,11 +329,6 @@ void frmMain::mnuConnect_Click()
     m_session->abandonReconnection();
     QPointer<frmConnect> dialog = &connectDialog();
     dialog->exec();
-}
-
-void frmMain::frmConnect_ConnectChosen(const ConnectionChoice &choice)
-{
-    m_session->connectTo(choice);
 }
 
 void frmMain::mnuDisconnect_Click()

@@ -14,7 +14,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-struct ConnectionChoice;
 class frmConnect;
 class frmServerLog;
 
@@ -51,7 +50,6 @@ public:
     // IRC client
     void mnuConnect_Click();
     void mnuDisconnect_Click();
-    void frmConnect_ConnectChosen(const ConnectionChoice &choice);
     void Ws_DataArrival(const QString &read);
     void txtSend_ReturnPressed();
     void txtSend_GotFocus();

@@ -5,7 +5,6 @@
 #include "common/logTimeStamp.h"
 #include "common/version.h"
 #include "reconnection.h"
-#include "reconnectionSchedule.h"
 #include "socketControl.h"
 
 #include <QCoreApplication>
@@ -100,7 +99,6 @@ void IrcSession::disconnectFromServer()
     // A reconnection waiting for its time has no connection to close.
     if (isReconnecting() && Ws->State() == SocketControl::sckClosed) {
         cancelReconnection();
-        emit stateChanged();
         return;
     }
     cancelReconnection();
@@ -118,7 +116,6 @@ void IrcSession::abandonReconnection()
     m_connecting = false;
     Ws->Close();
     cancelReconnection();
-    emit stateChanged();
 }
 
 void IrcSession::shutDown()
@@ -177,7 +174,6 @@ void IrcSession::Ws_DataArrival()
         emit statusLine(u"[x] "_s + *reason);
     if (Ws->State() == SocketControl::sckClosed)
         emit statusLine(u"[x] "_s + strServer + u"から切断しました"_s);
-    emit stateChanged();
 }
 
 void IrcSession::applyPreLoginTests(const IrcMessages &block)

@@ -77,4 +77,5 @@ void IrcSession::cancelReconnection()
         return;
     m_reconnection->stop();
     emit statusLine(u"[i] 再接続を取りやめました"_s);
+    emit stateChanged();
 }
