@@ -134,7 +134,7 @@ bool isOwnPart(const IrcMessages &block, const QString &nick, const QString &cha
 {
     return std::any_of(block.cbegin(), block.cend(), [&](const IrcMessage &message) {
         return message.isFromUser() && message.sourceNick() == nick && message.command == u"PART"
-            && message.parameters.value(0) == channel;
+            && !message.parameters.isEmpty() && message.parameters.first() == channel;
     });
 }
 
