@@ -101,6 +101,41 @@ void frmMain::connectRun()
     connect(m_run, &MeasurementRun::captionChanged, this, &frmMain::setWindowTitle);
     connect(m_run, &MeasurementRun::statusLine, this, &frmMain::AddStatusLog);
     connect(m_run, &MeasurementRun::phaseChanged, this, &frmMain::updateControls);
+    connect(m_run, &MeasurementRun::phaseChanged, this, &frmMain::runPhaseChanged);
+}
+
+void frmMain::runPhaseChanged()
+{
+    const MeasurementRun::Phase phase = m_run->phase();
+    const bool groupSent = (m_runPhase == MeasurementRun::Phase::Countdown
+                            || m_runPhase == MeasurementRun::Phase::Measuring)
+        && phase != m_runPhase;
+    m_runPhase = phase;
+    if (phase == MeasurementRun::Phase::Idle)
+        m_session->protectSchedule({});
+    // After the handler that ended the group, so that a 中断's own line is among it.
+    if (groupSent)
+        QMetaObject::invokeMethod(m_session, &IrcSession::reportArrival, Qt::QueuedConnection);
+}
+
+void frmMain::startRun(const QString &minutesText)
+{
+    const ScheduledLines schedule = allRunLines(minutesText);
+    const FloodAccount::Plan plan = m_session->planStart(schedule);
+    if (plan.waitMs > 0)
+        AddStatusLog(u"[i] サーバの送信制限のため、"_s + QString::number((plan.waitMs + 999) / 1000)
+                     + u"秒後にカウントを始めます"_s);
+    QStringList late;
+    for (qsizetype i = 0; i < schedule.size(); ++i) {
+        if (plan.latenessMs[i] > 0)
+            late << schedule[i].text + u"（"_s
+                    + QString::number(plan.latenessMs[i] / 1000.0, 'f', 1) + u"秒）"_s;
+    }
+    if (!late.isEmpty())
+        AddStatusLog(u"[-] サーバの送信制限のため、次の行は遅れてチャンネルに届きます: "_s
+                     + late.join(u"、"_s));
+    m_run->start(minutesText, plan.waitMs);
+    m_session->protectSchedule(m_run->upcomingLines());
 }
 
 void frmMain::createControls()
@@ -411,7 +446,7 @@ void frmMain::cmdCount_Click()
     // a focus change, so that the run reads a valid N.
     if (minutesText::check(cboMinutes->currentText()).text != cboMinutes->currentText())
         cboMinutes_LostFocus();
-    m_run->start(cboMinutes->currentText());
+    startRun(cboMinutes->currentText());
 }
 
 void frmMain::tmrCountTime_Timer()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/instanceLock.h"
+#include "timer/measurementRun.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -69,6 +70,9 @@ private:
     void createMenus();
     void connectSession();
     void connectRun();
+    void runPhaseChanged();
+    // The run starts when the channel can get its lines on time.
+    void startRun(const QString &minutesText);
     // The expanded view; the compact one ends above the status area.
     void showStatusArea(bool shown);
     void FillMinutesList();
@@ -96,6 +100,7 @@ private:
 
     IrcSession *m_session;
     MeasurementRun *m_run;
+    MeasurementRun::Phase m_runPhase = MeasurementRun::Phase::Idle;
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;
     std::unique_ptr<frmServerLog> m_serverLog;

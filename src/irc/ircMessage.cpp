@@ -3,6 +3,13 @@
 IrcMessage IrcMessage::parse(QStringView line)
 {
     IrcMessage message;
+    // Tags come only from servers that were asked for them; a line without its blank is left
+    // as it came, to match nothing.
+    if (line.startsWith(u'@') && line.contains(u' ')) {
+        const qsizetype blank = line.indexOf(u' ');
+        message.tags = line.mid(1, blank - 1).toString();
+        line = line.mid(blank + 1);
+    }
     message.line = line.toString();
     QStringView rest = line;
     if (rest.startsWith(u':')) {
@@ -50,4 +57,14 @@ QString IrcMessage::sourceNick() const
 bool IrcMessage::isNumeric(QStringView numeric) const
 {
     return !prefix.isEmpty() && command == numeric && hasParameterText;
+}
+
+QString IrcMessage::tag(QStringView key) const
+{
+    for (QStringView entry : QStringView(tags).split(u';')) {
+        const qsizetype equals = entry.indexOf(u'=');
+        if (entry.left(equals < 0 ? entry.size() : equals) == key)
+            return equals < 0 ? QString() : entry.mid(equals + 1).toString();
+    }
+    return {};
 }

@@ -9,8 +9,10 @@
 // there and matches no command.
 struct IrcMessage
 {
-    // The line as it came, without its line end.
+    // The line as it came, without its line end and its IRCv3 tags.
     QString line;
+    // The tags ("time=…;account=…") without their "@"; empty when the line has none.
+    QString tags;
     // The source without its colon; empty when the line names none.
     QString prefix;
     QString command;
@@ -32,6 +34,8 @@ struct IrcMessage
     QString sourceNick() const;
     // A line from a server with this numeric as its command.
     bool isNumeric(QStringView numeric) const;
+    // A tag's value as it stands (escapes are not undone); empty when the line has no such tag.
+    QString tag(QStringView key) const;
 };
 
 using IrcMessages = QList<IrcMessage>;

@@ -35,6 +35,7 @@ IrcSession::IrcSession(QObject *parent)
     , Ws(new SocketControl(this))
     , m_loginPause(new QTimer(this))
     , m_reconnection(new Reconnection(this))
+    , m_heldRelease(new QTimer(this))
 {
     Ws->setObjectName(u"Ws"_s);
     connect(Ws, &SocketControl::ConnectEvent, this, &IrcSession::Ws_Connect);
@@ -49,6 +50,9 @@ IrcSession::IrcSession(QObject *parent)
     m_loginPause->setTimerType(Qt::PreciseTimer);
     m_loginPause->setInterval(250);
     connect(m_loginPause, &QTimer::timeout, this, &IrcSession::sendLoginLines);
+    m_heldRelease->setSingleShot(true);
+    m_heldRelease->setTimerType(Qt::PreciseTimer);
+    connect(m_heldRelease, &QTimer::timeout, this, &IrcSession::sendHeldLines);
     connect(m_reconnection, &Reconnection::attemptDue, this, &IrcSession::reconnectNow);
     connect(m_reconnection, &Reconnection::loginOverdue, this, &IrcSession::giveUpAttempt);
 }
@@ -134,6 +138,9 @@ void IrcSession::Ws_Connect()
     m_serverNamed = false;
     m_closeAskedFor = false;
     m_receivedLines.clear();
+    m_capabilities.reset();
+    // A new connection starts with an empty account, until its server names its family.
+    m_flood = FloodAccount();
     // The login lines wait a quarter of a second, without holding up a run's ticks.
     m_loginPause->start();
     emit stateChanged();
@@ -145,6 +152,7 @@ void IrcSession::sendLoginLines()
     if (Ws->State() != SocketControl::sckConnected)
         return;
     emit statusLine(u"[+] ログイン情報を送信"_s);
+    SendLine(CapNegotiation::listRequest());
     if (!m_serverPassword.isEmpty())
         SendPassword(m_serverPassword);
     SendLine(u"NICK "_s + strNick);
@@ -162,10 +170,14 @@ void IrcSession::Ws_DataArrival()
     Ws->GetData(read);
     emit dataReceived(read);
     const IrcMessages block = IrcMessage::parseBlock(m_receivedLines.take(read));
-    if (!blnLoggedIn)
+    if (!blnLoggedIn) {
+        answerCapabilities(block);
+        noteServerFamily(block);
         applyPreLoginTests(block);
-    else
+    } else {
+        takeArrivals(block);
         applyPostLoginTests(block);
+    }
     if (!blnLoggedIn && !Ws->tls() && blockRecognition::isTlsRecord(read))
         emit statusLine(u"[x] サーバはTLSで応答しました: 「TLSを使う」を選んでください"_s);
     // The server's own reason (a throttle, a ban, too many connections) tells the user more
@@ -241,8 +253,14 @@ void IrcSession::completeLogin()
 
 void IrcSession::applyPostLoginTests(const IrcMessages &block)
 {
-    for (const QString &answer : blockRecognition::pingAnswers(block, strServer, true, strChannel))
-        SendLine(answer);
+    // The PONG goes at once; the NAMES after it is ours to time.
+    for (const QString &answer :
+         blockRecognition::pingAnswers(block, strServer, true, strChannel)) {
+        if (answer.startsWith(u"NAMES "))
+            sendWhenHarmless(answer, false);
+        else
+            SendLine(answer);
+    }
     if (blockRecognition::isOwnPart(block, strNick, strChannel)) {
         m_closeAskedFor = true;
         SendLine(u"QUIT"_s);
@@ -263,6 +281,7 @@ void IrcSession::Ws_Close()
                         + u"以降に送った行はサーバに届いていないおそれがあります"_s);
     blnLoggedIn = false;
     m_connecting = false;
+    dropHeldLines();
     if (isReconnecting())
         reconnectionFailed(u"サーバが接続を閉じました"_s);
     else if (wasLoggedIn && !m_closeAskedFor)
@@ -313,11 +332,15 @@ void IrcSession::Ws_Error(qint16 Number, const QString &Description)
     emit stateChanged();
 }
 
-void IrcSession::SendLine(const QString &line)
+bool IrcSession::SendLine(const QString &line)
 {
     const QString safeLine = withoutLineBreaks(line);
-    if (!Ws->SendData(safeLine + u"\r\n"_s))
+    if (!Ws->SendData(safeLine + u"\r\n"_s)) {
         logUnsent(safeLine);
+        return false;
+    }
+    m_flood.book(accountLine(safeLine), nowMs());
+    return true;
 }
 
 void IrcSession::SendPassword(const QString &password)
@@ -326,8 +349,12 @@ void IrcSession::SendPassword(const QString &password)
     // line's trailing parameter.
     const QString safePassword = withoutLineBreaks(password);
     const bool trailing = safePassword.contains(u' ') || safePassword.startsWith(u':');
-    if (!Ws->SendData(u"PASS "_s + (trailing ? u":"_s : QString()) + safePassword + u"\r\n"_s))
+    const QString line = u"PASS "_s + (trailing ? u":"_s : QString()) + safePassword;
+    if (!Ws->SendData(line + u"\r\n"_s)) {
         logUnsent(u"PASS"_s);
+        return;
+    }
+    m_flood.book(accountLine(line), nowMs());
 }
 
 void IrcSession::logUnsent(const QString &safeLine)
@@ -335,34 +362,43 @@ void IrcSession::logUnsent(const QString &safeLine)
     emit statusLine(u"[-] 未接続のため送信できません: "_s + safeLine);
 }
 
-void IrcSession::sendToChannel(const QString &line, bool stale)
+bool IrcSession::sendToChannel(const QString &line, bool stale)
 {
     // A line whose moment a frozen or sleeping machine let pass would only mislead the channel,
     // and many at once would read as a flood.
     if (stale) {
         emit statusLine(u"[-] 時刻を過ぎたため送信しません: "_s + withoutLineBreaks(line));
-        return;
+        return false;
     }
     // Until the join, the server refuses text for the channel, and nobody there would read it;
     // the status log keeps it, like everything else that was not sent.
     if (!blnLoggedIn) {
         logUnsent(withoutLineBreaks(line));
-        return;
+        return false;
     }
-    SendLine(line);
+    return SendLine(line);
 }
 
 void IrcSession::SendPrivmsg(const QString &text, bool stale)
 {
-    sendToChannel(u"PRIVMSG "_s + strChannel + u" :"_s + text, stale);
+    if (sendToChannel(u"PRIVMSG "_s + strChannel + u" :"_s + text, stale))
+        m_unconfirmed << SentLine {withoutLineBreaks(text), nowMs(),
+                                   QDateTime::currentDateTimeUtc()};
 }
 
 void IrcSession::SendNotice(const QString &text, bool stale)
 {
-    sendToChannel(u"NOTICE "_s + strChannel + u" :"_s + text, stale);
+    if (sendToChannel(u"NOTICE "_s + strChannel + u" :"_s + text, stale))
+        m_unconfirmed << SentLine {withoutLineBreaks(text), nowMs(),
+                                   QDateTime::currentDateTimeUtc()};
 }
 
 void IrcSession::SendChatText(const QString &text)
 {
-    SendPrivmsg(text);
+    const QString line = u"PRIVMSG "_s + strChannel + u" :"_s + text;
+    if (!blnLoggedIn) {
+        logUnsent(withoutLineBreaks(line));
+        return;
+    }
+    sendWhenHarmless(line, true);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "capNegotiation.h"
 #include "certificateTrust.h"
 #include "connectionChoice.h"
+#include "floodAccount.h"
 #include "ircMessage.h"
 #include "receivedLines.h"
+#include "scheduledLine.h"
 
+#include <QDateTime>
 #include <QObject>
 
 class QSslCertificate;
@@ -47,10 +51,24 @@ public:
     // The program ends: no reconnection, no close handling.
     void shutDown();
 
-    void SendLine(const QString &line);
+    // The clock the server's account and a run's schedule share, in milliseconds.
+    static qint64 nowMs();
+    // When a run's lines (due in milliseconds from its start) can start so that the server's
+    // flood control holds none of them; or, where no wait does that, holds them least.
+    FloodAccount::Plan planStart(const ScheduledLines &lines) const;
+    // The run's lines still due, on the shared clock: nothing the session could hold back may
+    // make them late. Empty when no run is in progress.
+    void protectSchedule(const ScheduledLines &lines);
+    // The run has sent a group of lines (the countdown, the end): the status log says when
+    // the last of them reached the channel.
+    void reportArrival();
+
+    // Whether the line went out.
+    bool SendLine(const QString &line);
     // stale: the line's moment has passed (the machine froze or slept); it is logged instead.
     void SendPrivmsg(const QString &text, bool stale = false);
     void SendNotice(const QString &text, bool stale = false);
+    // What the user types: held while it would make a due line of the run late.
     void SendChatText(const QString &text);
     // The answer to certificateQuestion, given while it is being emitted.
     void answerCertificateQuestion(bool trusted) { m_certificateAnswer = trusted; }
@@ -81,7 +99,17 @@ private:
                                   const QList<QSslError> &errors);
     void sendLoginLines();
     void SendPassword(const QString &password);
-    void sendToChannel(const QString &line, bool stale);
+    // Whether the line went out.
+    bool sendToChannel(const QString &line, bool stale);
+    FloodAccount::Line accountLine(const QString &line, qint64 dueMs = 0) const;
+    // A line of ours that no announcement waits for: sent now, or once it makes none late.
+    void sendWhenHarmless(const QString &line, bool typed);
+    void sendHeldLines();
+    void dropHeldLines();
+    void answerCapabilities(const IrcMessages &block);
+    void noteServerFamily(const IrcMessages &block);
+    void takeArrivals(const IrcMessages &block);
+    void logArrival(const QString &text, qint64 latenessMs);
     void logUnsent(const QString &safeLine);
     void applyPreLoginTests(const IrcMessages &block);
     void refuseNickname(const QString &why);
@@ -118,4 +146,29 @@ private:
     ReceivedLines m_receivedLines;
     CertificateTrust m_certificateTrust;
     Reconnection *m_reconnection;
+
+    CapNegotiation m_capabilities;
+    FloodAccount m_flood;
+    // The run's lines still due, as the server will read them.
+    QList<FloodAccount::Line> m_protected;
+    struct HeldLine
+    {
+        QString line;
+        bool typed;
+    };
+    QList<HeldLine> m_held;
+    QTimer *m_heldRelease;
+    // The run's lines sent and not yet known to have reached the channel, oldest first.
+    struct SentLine
+    {
+        QString text;
+        qint64 sentMs;
+        QDateTime sentAt;
+        // The last of its group: its arrival is reported even when on time.
+        bool reported = false;
+    };
+    QList<SentLine> m_unconfirmed;
+    // The PING whose answer shows that every line before it was relayed.
+    QString m_arrivalToken;
+    int m_arrivalPings = 0;
 };

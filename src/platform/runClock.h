@@ -16,6 +16,12 @@ struct RunClock
     static constexpr bool is_steady = true;
 
     static time_point now() noexcept;
+    // A moment as whole milliseconds, for plans that count in them.
+    static long long milliseconds(time_point time)
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch())
+            .count();
+    }
 };
 
 } // namespace platform

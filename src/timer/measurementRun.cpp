@@ -5,8 +5,25 @@
 #include "tickTimer.h"
 
 #include <QTime>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int countdownTicks = 11;
+
+ScheduledLine privmsg(const QString &text, int tick)
+{
+    return {ScheduledLine::Kind::Privmsg, text, tick * 1000};
+}
+
+ScheduledLine notice(const QString &text, int tick)
+{
+    return {ScheduledLine::Kind::Notice, text, tick * 1000};
+}
+
+} // namespace
 
 QString FormatMinSec(qint16 seconds)
 {
@@ -14,25 +31,94 @@ QString FormatMinSec(qint16 seconds)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+ScheduledLines runLinesAtTick(const QString &minutesText, int tick)
+{
+    const int N = minutesText::measuringMinutes(minutesText).value_or(0);
+    if (tick == 0)
+        return {notice(u"計測時間"_s + minutesText + u"分 "_s + u"カウント開始"_s, tick)};
+    if (tick <= countdownTicks) {
+        const int c = countdownTicks - tick;
+        ScheduledLines lines;
+        if (c >= 10 || c <= 5)
+            lines << privmsg(QString::number(c) + u"＠"_s, tick);
+        else if (N == 0)
+            lines << privmsg(QString::number(c), tick);
+        if (c == 0 && N != 0)
+            lines << privmsg(u"開始！＠"_s, tick);
+        return lines;
+    }
+    const int e = tick - countdownTicks;
+    if (N == 0 || e > N * 60)
+        return {};
+    if (e == N * 60)
+        return {privmsg(u"終了＠"_s, tick), privmsg(u"終了＠"_s, tick), privmsg(u"終了＠"_s, tick)};
+    if (e % 60 != 0)
+        return {};
+    const int k = e / 60;
+    ScheduledLines lines {privmsg(QString::number(k) + u"分経過＠"_s, tick)};
+    const int r = N - k;
+    if (r <= 5 || (N >= 60 && r <= 10))
+        lines << notice(u"残り"_s + QString::number(r) + u"分"_s, tick);
+    return lines;
+}
+
+ScheduledLines allRunLines(const QString &minutesText)
+{
+    const int N = minutesText::measuringMinutes(minutesText).value_or(0);
+    ScheduledLines lines;
+    for (int tick = 0; tick <= countdownTicks + N * 60; ++tick)
+        lines << runLinesAtTick(minutesText, tick);
+    return lines;
+}
+
 MeasurementRun::MeasurementRun(const QString &baseCaption, QObject *parent)
     : QObject(parent)
     , tmrCountTime(new TickTimer(this))
+    , m_wait(new QTimer(this))
     , strBaseCaption(baseCaption)
 {
+    m_wait->setSingleShot(true);
+    m_wait->setTimerType(Qt::PreciseTimer);
+    connect(m_wait, &QTimer::timeout, this, &MeasurementRun::showWait);
     tmrCountTime->setObjectName(u"tmrCountTime"_s);
     tmrCountTime->setInterval(1000);
     connect(tmrCountTime, &TickTimer::timeout, this, &MeasurementRun::tmrCountTime_Timer);
     connect(tmrCountTime, &TickTimer::stalled, this, &MeasurementRun::tmrCountTime_Stalled);
 }
 
-void MeasurementRun::start(const QString &minutesText)
+void MeasurementRun::start(const QString &minutesText, qint64 waitMs)
 {
+    m_minutesText = minutesText;
     m_measuringMinutes = minutesText::measuringMinutes(minutesText).value_or(0);
     intElapsed = 0;
+    if (waitMs <= 0) {
+        beginCountdown();
+        return;
+    }
+    m_start = TickTimer::Clock::now() + std::chrono::milliseconds(waitMs);
+    setPhase(Phase::Waiting);
+    showWait();
+}
+
+void MeasurementRun::showWait()
+{
+    const qint64 leftMs = platform::RunClock::milliseconds(m_start)
+        - platform::RunClock::milliseconds(TickTimer::Clock::now());
+    if (leftMs <= 0) {
+        beginCountdown();
+        return;
+    }
+    const qint64 seconds = (leftMs + 999) / 1000;
+    emit captionChanged(strBaseCaption + u" - 開始まであと"_s + QString::number(seconds) + u"秒"_s);
+    m_wait->start(int(leftMs - (seconds - 1) * 1000));
+}
+
+void MeasurementRun::beginCountdown()
+{
     // Every tick of the run is counted from this one reading, taken before anything is sent.
-    const auto start = TickTimer::Clock::now();
-    emit noticeDue(u"計測時間"_s + minutesText + u"分 "_s + u"カウント開始"_s, false);
-    tmrCountTime->start(start);
+    m_start = TickTimer::Clock::now();
+    emitLines(0, false);
+    tmrCountTime->start(m_start);
     if (!tmrCountTime->onSystemTimer())
         emit statusLine(u"[-] システムのタイマを作れないため、Qtのタイマで計ります"_s);
     intCountDown = 10;
@@ -43,19 +129,47 @@ void MeasurementRun::start(const QString &minutesText)
 void MeasurementRun::interrupt()
 {
     intElapsed = 0;
-    FinishMeasurement(false);
+    for (int i = 0; i < 3; ++i)
+        emit privmsgDue(u"終了＠"_s, false);
+    FinishMeasurement();
     emit privmsgDue(u"＠＠＠＠計測中断＠＠＠＠"_s, false);
     emit statusLine(u"[t] ユーザによる計測中断"_s);
 }
 
+ScheduledLines MeasurementRun::upcomingLines() const
+{
+    const qint64 startMs = platform::RunClock::milliseconds(m_start);
+    const qint64 nowMs = platform::RunClock::milliseconds(TickTimer::Clock::now());
+    ScheduledLines upcoming;
+    for (ScheduledLine line : allRunLines(m_minutesText)) {
+        line.dueMs += startMs;
+        if (line.dueMs > nowMs)
+            upcoming << line;
+    }
+    return upcoming;
+}
+
+void MeasurementRun::emitLines(int tick, bool stale)
+{
+    for (const ScheduledLine &line : runLinesAtTick(m_minutesText, tick)) {
+        if (line.kind == ScheduledLine::Kind::Notice)
+            emit noticeDue(line.text, stale);
+        else
+            emit privmsgDue(line.text, stale);
+    }
+}
+
 void MeasurementRun::halt()
 {
+    m_wait->stop();
     tmrCountTime->stop();
     m_phase = Phase::Idle;
 }
 
 void MeasurementRun::tmrCountTime_Timer(bool stale)
 {
+    if (m_phase == Phase::Waiting)
+        return;
     if (m_phase == Phase::Measuring)
         measure(stale);
     else
@@ -64,22 +178,17 @@ void MeasurementRun::tmrCountTime_Timer(bool stale)
 
 void MeasurementRun::countDown(bool stale)
 {
-    const qint16 N = m_measuringMinutes;
     const qint16 c = intCountDown;
-    if (c >= 10 || c <= 5)
-        emit privmsgDue(QString::number(c) + u"＠"_s, stale);
-    else if (N == 0)
-        emit privmsgDue(QString::number(c), stale);
+    emitLines(countdownTicks - c, stale);
     if (c != 0) {
         emit captionChanged(strBaseCaption + u" - カウント"_s + QString::number(c));
         intCountDown = c - 1;
         return;
     }
-    if (N == 0) {
-        FinishMeasurement(stale);
+    if (m_measuringMinutes == 0) {
+        FinishMeasurement();
         return;
     }
-    emit privmsgDue(u"開始！＠"_s, stale);
     emit statusLine(u"[t] 計測開始"_s);
     setPhase(Phase::Measuring);
     emit captionChanged(strBaseCaption + u" - 計測開始"_s);
@@ -87,27 +196,19 @@ void MeasurementRun::countDown(bool stale)
 
 void MeasurementRun::measure(bool stale)
 {
-    const qint16 N = m_measuringMinutes;
     ++intElapsed;
     const qint16 e = intElapsed;
-    // The line due goes out before the window changes; the caption of the last second would
+    // The lines due go out before the window changes; the caption of the last second would
     // only be replaced by the idle one at once.
-    if (e == N * 60) {
-        FinishMeasurement(stale);
+    emitLines(countdownTicks + e, stale);
+    if (e == m_measuringMinutes * 60) {
+        FinishMeasurement();
         return;
-    }
-    const int k = e / 60;
-    const bool minuteMark = e % 60 == 0;
-    if (minuteMark) {
-        emit privmsgDue(QString::number(k) + u"分経過＠"_s, stale);
-        const int r = N - k;
-        if (r <= 5 || (N >= 60 && r <= 10))
-            emit noticeDue(u"残り"_s + QString::number(r) + u"分"_s, stale);
     }
     if (e >= 5)
         ShowProgressCaption(e);
-    if (minuteMark && e % 300 == 0)
-        emit statusLine(u"[t] 開始から"_s + QString::number(k) + u"分経過"_s);
+    if (e % 300 == 0)
+        emit statusLine(u"[t] 開始から"_s + QString::number(e / 60) + u"分経過"_s);
 }
 
 void MeasurementRun::tmrCountTime_Stalled(platform::RunClock::time_point since,
@@ -129,13 +230,10 @@ void MeasurementRun::ShowProgressCaption(qint16 elapsed)
         emit captionChanged(strBaseCaption + u" - "_s + FormatMinSec(elapsed) + u"経過"_s);
 }
 
-void MeasurementRun::FinishMeasurement(bool stale)
+// The end's lines have gone out before: at the last second, or at the user's 中断.
+void MeasurementRun::FinishMeasurement()
 {
     const bool measured = m_measuringMinutes != 0;
-    if (measured) {
-        for (int i = 0; i < 3; ++i)
-            emit privmsgDue(u"終了＠"_s, stale);
-    }
     emit captionChanged(strBaseCaption);
     tmrCountTime->stop();
     setPhase(Phase::Idle);

@@ -1,14 +1,21 @@
 #pragma once
 
+#include "irc/scheduledLine.h"
 #include "platform/runClock.h"
 
 #include <QObject>
 #include <QString>
 
+class QTimer;
 class TickTimer;
 
 // "mm:ss" of a number of seconds.
 QString FormatMinSec(qint16 seconds);
+// What a run of the checked minutes text says at one tick: tick 0 is the start, ticks 1 to 11
+// the countdown, tick 11 + e the measurement's second e. Every line is due at the tick.
+ScheduledLines runLinesAtTick(const QString &minutesText, int tick);
+// All a run says but 中断's line, due in milliseconds from the start.
+ScheduledLines allRunLines(const QString &minutesText);
 
 // One run: the ten-second countdown, then N minutes measured. It keeps the time and says what
 // is due each second; the lines go to the channel and the caption to the window through its
@@ -17,7 +24,8 @@ class MeasurementRun : public QObject
 {
     Q_OBJECT
 public:
-    enum class Phase { Idle, Countdown, Measuring };
+    // Waiting: started, and holding the countdown until the channel can get it on time.
+    enum class Phase { Idle, Waiting, Countdown, Measuring };
 
     // baseCaption: the window's caption when no run is shown in it.
     explicit MeasurementRun(const QString &baseCaption, QObject *parent = nullptr);
@@ -28,8 +36,11 @@ public:
     // The caption shows the time left instead of the time gone.
     void setShowsRemaining(bool remaining) { m_showsRemaining = remaining; }
 
-    // minutesText: the minutes box's checked text, N in the form the user gave it.
-    void start(const QString &minutesText);
+    // minutesText: the minutes box's checked text, N in the form the user gave it. waitMs:
+    // how long the countdown waits, all of it shifted together.
+    void start(const QString &minutesText, qint64 waitMs = 0);
+    // What the run has still to say, due on the run clock in milliseconds.
+    ScheduledLines upcomingLines() const;
     // The user's 中断 of the measurement.
     void interrupt();
     // The program ends: the ticks stop, and nothing more is announced.
@@ -45,16 +56,22 @@ signals:
     void phaseChanged();
 
 private:
+    void beginCountdown();
+    void showWait();
+    void emitLines(int tick, bool stale);
     void tmrCountTime_Stalled(platform::RunClock::time_point since,
                               platform::RunClock::time_point now);
     void countDown(bool stale);
     void measure(bool stale);
     void ShowProgressCaption(qint16 elapsed);
-    void FinishMeasurement(bool stale);
+    void FinishMeasurement();
     void setPhase(Phase phase);
 
     TickTimer *tmrCountTime;
+    QTimer *m_wait;
+    platform::RunClock::time_point m_start;
     const QString strBaseCaption;
+    QString m_minutesText;
     Phase m_phase = Phase::Idle;
     qint16 m_measuringMinutes = 0;
     qint16 intCountDown = 0;

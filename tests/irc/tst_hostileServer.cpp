@@ -151,7 +151,7 @@ private slots:
         QVERIFY(session->connect());
         QTest::qWait(300);
         QVERIFY(!form->session().loggedIn());
-        QCOMPARE(session->server->receivedLines().size(), 2);
+        QCOMPARE(session->server->receivedLines().size(), 3);
         boxes.answers.enqueue(platform::IDOK);
         form->mnuDisconnect_Click();
         QVERIFY(session->server->waitForClientGone());

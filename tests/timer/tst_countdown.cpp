@@ -179,8 +179,11 @@ private:
     QStringList decodedSent()
     {
         QStringList lines;
-        for (const QByteArray &line : session->sentSinceMark())
-            lines << platform::Cp932Decoder().decode(line);
+        // The PING that times the arrival of a group of lines is no announcement.
+        for (const QByteArray &line : session->sentSinceMark()) {
+            if (!line.startsWith("PING :kestrion-"))
+                lines << platform::Cp932Decoder().decode(line);
+        }
         return lines;
     }
 

@@ -1,0 +1,189 @@
+#include "irc/floodAccount.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Family = FloodAccount::Family;
+
+Q_DECLARE_METATYPE(FloodAccount::Family)
+
+namespace {
+
+// "ms LINE", the line short of a hundred bytes unless it says "/bytes" after the time.
+FloodAccount::Line lineOf(const QString &entry)
+{
+    const QString head = entry.section(u' ', 0, 0);
+    const QString text = entry.section(u' ', 1);
+    const qsizetype slash = head.indexOf(u'/');
+    const qsizetype bytes = slash < 0 ? text.size() + 2 : head.mid(slash + 1).toLongLong();
+    return {text, bytes, head.left(slash < 0 ? head.size() : slash).toLongLong()};
+}
+
+QList<FloodAccount::Line> linesOf(const QStringList &entries)
+{
+    QList<FloodAccount::Line> lines;
+    for (const QString &entry : entries)
+        lines << lineOf(entry);
+    return lines;
+}
+
+// irc2's login: two lines before the welcome, two after it.
+const QStringList login {u"0 CAP LS 302"_s, u"0 NICK Timer"_s, u"0 USER tmr103 h s :Kestrion"_s,
+                         u"0 JOIN #c"_s, u"0 MODE #c +sn"_s};
+const QStringList timedCountdown {u"0 NOTICE #c :計測時間1分 カウント開始"_s,
+                                  u"1000 PRIVMSG #c :10＠"_s,
+                                  u"6000 PRIVMSG #c :5＠"_s,
+                                  u"7000 PRIVMSG #c :4＠"_s,
+                                  u"8000 PRIVMSG #c :3＠"_s,
+                                  u"9000 PRIVMSG #c :2＠"_s,
+                                  u"10000 PRIVMSG #c :1＠"_s,
+                                  u"11000 PRIVMSG #c :0＠"_s,
+                                  u"11000 PRIVMSG #c :開始！＠"_s};
+
+QStringList countdownOnly()
+{
+    QStringList lines {u"0 NOTICE #c :計測時間0分 カウント開始"_s};
+    for (int c = 10; c >= 0; --c)
+        lines << u"%1 PRIVMSG #c :%2"_s.arg((11 - c) * 1000).arg(c);
+    return lines;
+}
+
+// Books the lines before, the family named and the client registered at the JOIN, as the
+// welcome and 004 come between the login's USER and JOIN.
+FloodAccount accountAfter(Family family, const QStringList &before)
+{
+    FloodAccount account;
+    for (const FloodAccount::Line &line : linesOf(before)) {
+        if (line.text.startsWith(u"JOIN ")) {
+            account.setRegistered(true);
+            account.setFamily(family);
+        }
+        account.book(line, line.dueMs);
+    }
+    account.setFamily(family);
+    account.setRegistered(true);
+    return account;
+}
+
+} // namespace
+
+// The server's account of our lines, family by family: when it relays each line, and when a
+// run can start so that it holds none.
+class tst_floodAccount : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void relaysEachLineWhenTheRuleLetsIt_data()
+    {
+        QTest::addColumn<Family>("family");
+        QTest::addColumn<bool>("afterLogin");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QList<qint64>>("relayed");
+        QTest::newRow("irc2, a countdown from an empty account")
+            << Family::Irc2 << false << timedCountdown
+            << QList<qint64> {0, 1000, 6000, 7000, 8000, 9000, 10000, 11000, 11000};
+        QTest::newRow("irc2, a countdown right after the login")
+            << Family::Irc2 << true << timedCountdown.mid(0, 4)
+            << QList<qint64> {0, 1001, 6000, 7000};
+        QTest::newRow("irc2, twelve lines in eleven seconds")
+            << Family::Irc2 << false << countdownOnly()
+            << QList<qint64> {0,    1000, 2000, 3000, 4000,  5000,
+                              6000, 7000, 8000, 9001, 11001, 13001};
+        QTest::newRow("irc2, a ping's PONG and NAMES in the countdown")
+            << Family::Irc2 << false
+            << QStringList {u"0 PONG irc.test"_s,      u"0 NAMES #c"_s,
+                            u"1000 PRIVMSG #c :4＠"_s, u"2000 PRIVMSG #c :3＠"_s,
+                            u"3000 PRIVMSG #c :2＠"_s, u"4000 PRIVMSG #c :1＠"_s}
+            << QList<qint64> {0, 0, 1000, 2000, 3000, 4001};
+        QTest::newRow("irc2, bytes by the hundred and each target")
+            << Family::Irc2 << false
+            << QStringList {u"0/250 PRIVMSG #a,#b :x"_s, u"0/250 PRIVMSG #a,#b :x"_s,
+                            u"0/250 PRIVMSG #a,#b :x"_s}
+            << QList<qint64> {0, 0, 1001};
+        QTest::newRow("no known family, 2 s a line")
+            << Family::Unknown << false << QStringList(6, u"0 PRIVMSG #c :x"_s)
+            << QList<qint64> {0, 0, 0, 0, 0, 1001};
+        QTest::newRow("ngIRCd, a NAMES holds the next second")
+            << Family::Ngircd << false
+            << QStringList {u"0 PRIVMSG #c :a"_s, u"0 PRIVMSG #c :b"_s, u"0 NAMES #c"_s,
+                            u"500 PRIVMSG #c :c"_s, u"1500 PRIVMSG #c :d"_s}
+            << QList<qint64> {0, 0, 0, 1000, 1500};
+        QTest::newRow("InspIRCd, a second a command")
+            << Family::Inspircd << false << QStringList(11, u"0 PRIVMSG #c :x"_s)
+            << QList<qint64> {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1001};
+        QTest::newRow("Hybrid, a burst of five")
+            << Family::Hybrid << false << QStringList(7, u"0 PRIVMSG #c :x"_s)
+            << QList<qint64> {0, 0, 0, 0, 0, 1, 501};
+        QTest::newRow("UnrealIRCd, bytes by the ninety")
+            << Family::Unreal << false << QStringList(4, u"0/180 PRIVMSG #c :x"_s)
+            << QList<qint64> {0, 0, 0, 1};
+    }
+    void relaysEachLineWhenTheRuleLetsIt()
+    {
+        QFETCH(Family, family);
+        QFETCH(bool, afterLogin);
+        QFETCH(QStringList, lines);
+        QFETCH(QList<qint64>, relayed);
+        FloodAccount account = accountAfter(family, afterLogin ? login : QStringList());
+        QList<qint64> actual;
+        for (const FloodAccount::Line &line : linesOf(lines))
+            actual << account.book(line, line.dueMs);
+        QCOMPARE(actual, relayed);
+    }
+
+    void waitsTheLeastThatHoldsNothing_data()
+    {
+        QTest::addColumn<Family>("family");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("run");
+        QTest::addColumn<qint64>("wait");
+        QTest::addColumn<qint64>("worstLateness");
+        QTest::newRow("irc2, after 40 s") << Family::Irc2 << QStringList {u"-40000 PRIVMSG #c :x"_s}
+                                          << timedCountdown << qint64(0) << qint64(0);
+        QTest::newRow("irc2, at once after the login")
+            << Family::Irc2 << login << timedCountdown << qint64(4100) << qint64(0);
+        QTest::newRow("irc2, N=0: no wait helps")
+            << Family::Irc2 << QStringList() << countdownOnly() << qint64(0) << qint64(2001);
+        QTest::newRow("irc2, N=0 after the login: the least lateness")
+            << Family::Irc2 << login << countdownOnly() << qint64(8000) << qint64(2001);
+        QTest::newRow("ngIRCd, after the login's MODE")
+            << Family::Ngircd << login << timedCountdown << qint64(1000) << qint64(0);
+    }
+    void waitsTheLeastThatHoldsNothing()
+    {
+        QFETCH(Family, family);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, run);
+        QFETCH(qint64, wait);
+        QFETCH(qint64, worstLateness);
+        const FloodAccount::Plan plan = accountAfter(family, before).plan(linesOf(run), 0);
+        QCOMPARE(plan.waitMs, wait);
+        QCOMPARE(plan.worstLatenessMs(), worstLateness);
+    }
+
+    void ourOwnLinesWaitForTheRun_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("harmless");
+        QTest::newRow("a chat line before the countdown") << u"-10000 PRIVMSG #c :hi"_s << true;
+        QTest::newRow("a chat line after 5＠") << u"6500 PRIVMSG #c :hi"_s << false;
+        QTest::newRow("a NAMES in the countdown's quiet seconds") << u"2000 NAMES #c"_s << false;
+    }
+    void ourOwnLinesWaitForTheRun()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, harmless);
+        FloodAccount account = accountAfter(Family::Irc2, {u"-40000 PRIVMSG #c :x"_s});
+        QList<FloodAccount::Line> schedule = linesOf(timedCountdown);
+        const FloodAccount::Line ours = lineOf(line);
+        while (!schedule.isEmpty() && schedule.constFirst().dueMs <= ours.dueMs) {
+            account.book(schedule.constFirst(), schedule.constFirst().dueMs);
+            schedule.removeFirst();
+        }
+        QCOMPARE(account.delaysNothing(ours, ours.dueMs, schedule), harmless);
+    }
+};
+
+QTEST_MAIN(tst_floodAccount)
+#include "tst_floodAccount.moc"
