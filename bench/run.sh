@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every benchmark and prints the tables. Takes about twenty-five minutes: one-minute
+# Builds and runs every benchmark and prints the tables. Takes about thirty-five minutes: one-minute
 # runs of the real main window offscreen, on an X11 desktop (Xvfb with openbox, started here)
 # and, as the Windows build, under Wine on the same desktop (building Qt for Windows first if
 # it is not built yet); then twenty starts and a minute of idling.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need-packages.sh xvfb openbox wine64
-cmake --build build --target bench_timing bench_startup kestrion -j"$(nproc)" > /dev/null
+cmake --build build --target bench_timing bench_channel bench_startup kestrion -j"$(nproc)" > /dev/null
 scripts/build-windows.sh > /dev/null
 qt=$(scripts/build-windows-qt.sh)
 
@@ -33,6 +33,18 @@ done
 for mode in plain flood reconnect; do
     tests/windows/wine.sh "$qt" build-windows/bench/bench_timing.exe "$mode" | tr -d '\r'
 done
+echo
+echo "The channel's view: a second client stamps each line on a real server of each family; the"
+echo "run starts 1 s after the join. Wait at 開始 in ms; lateness against the notice + its second."
+echo
+echo "| family | minutes | wait at 開始 | lines | median | worst | stamps |"
+echo "|---|---|---|---|---|---|---|"
+scripts/need-ircd.sh > /dev/null
+scripts/need-other-ircds.sh > /dev/null
+for family in irc2 ngircd inspircd hybrid; do
+    QT_QPA_PLATFORM=offscreen build/bench/bench_channel "$family" 1
+done
+QT_QPA_PLATFORM=offscreen build/bench/bench_channel irc2 0
 echo
 echo "Start-up and idle (20 starts; min, median, max):"
 echo

@@ -113,9 +113,9 @@ void frmMain::runPhaseChanged()
     m_runPhase = phase;
     if (phase == MeasurementRun::Phase::Idle)
         m_session->protectSchedule({});
-    // After the handler that ended the group, so that a 中断's own line is among it.
+    // At once, so that the server reads its PING with the group's last line.
     if (groupSent)
-        QMetaObject::invokeMethod(m_session, &IrcSession::reportArrival, Qt::QueuedConnection);
+        m_session->reportArrival();
 }
 
 void frmMain::startRun(const QString &minutesText)
@@ -127,7 +127,7 @@ void frmMain::startRun(const QString &minutesText)
                      + u"秒後にカウントを始めます"_s);
     QStringList late;
     for (qsizetype i = 0; i < schedule.size(); ++i) {
-        if (plan.latenessMs[i] > 0)
+        if (plan.latenessMs[i] >= 100)
             late << schedule[i].text + u"（"_s
                     + QString::number(plan.latenessMs[i] / 1000.0, 'f', 1) + u"秒）"_s;
     }

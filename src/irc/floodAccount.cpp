@@ -24,8 +24,16 @@ bool isMessage(QStringView command)
     return command == u"PRIVMSG" || command == u"NOTICE";
 }
 
+// The letters of a MODE line's change, "+sn" of "MODE #c +sn"; none for a query.
+qint64 modeLettersOf(QStringView line)
+{
+    const QStringList words = line.toString().split(u' ');
+    const QString change = words.value(2);
+    return change.size() - change.count(u'+') - change.count(u'-');
+}
+
 // ircd-irc2's penalty of its command handlers (ircd/s_user.c, ircd/channel.c), added once
-// the client is registered.
+// the client is registered; USER registers it, and so pays its own.
 qint64 irc2HandlerPenalty(QStringView line)
 {
     const QStringView command = commandOf(line);
@@ -33,8 +41,13 @@ qint64 irc2HandlerPenalty(QStringView line)
         return targetsOf(line);
     if (command == u"NAMES")
         return 4;
-    if (command == u"JOIN" || command == u"MODE")
+    if (command == u"JOIN")
         return 2;
+    // Each letter of a change costs 3, whether or not we may make it.
+    if (command == u"MODE")
+        return std::max<qint64>(1, 3 * modeLettersOf(line));
+    if (command == u"USER")
+        return 1;
     if (command == u"PING" || command == u"PONG")
         return 1;
     return 0;
@@ -90,11 +103,15 @@ qint64 FloodAccount::costMs(const Line &line) const
         // Unknown commands (CAP) are refused before the account is touched.
         if (command == u"CAP")
             return 0;
+        const bool registered = m_registered || command == u"USER";
         const qint64 seconds
-            = 1 + line.bytes / 100 + (m_registered ? irc2HandlerPenalty(line.text) : 0);
+            = 1 + line.bytes / 100 + (registered ? irc2HandlerPenalty(line.text) : 0);
         return seconds * 1000;
     }
     case Family::Ngircd:
+        // Measured: the login holds the client as if each of its lines had cost a second.
+        if (!m_registered)
+            return 1000;
         if (isMessage(command))
             return (targetsOf(line.text) - 1) * 1000;
         return command == u"MODE" || command == u"NAMES" ? 1000 : 0;

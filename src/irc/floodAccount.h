@@ -48,6 +48,8 @@ public:
 
     // The line is sent at sentMs: returns when the server relays it.
     qint64 book(const Line &line, qint64 sentMs);
+    // When the server relays the last line booked.
+    qint64 lastRelayMs() const { return m_lastRelayMs; }
     // The same, without the line being sent.
     qint64 relayTime(const Line &line, qint64 sentMs) const;
     // lines' dueMs count from the start of the schedule; nowMs is the earliest start.

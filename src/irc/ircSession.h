@@ -110,6 +110,8 @@ private:
     void noteServerFamily(const IrcMessages &block);
     void takeArrivals(const IrcMessages &block);
     void logArrival(const QString &text, qint64 latenessMs);
+    void logPredictedArrival(const QString &text, qint64 latenessMs);
+    void logArrivalBound(const QString &text, qint64 latenessMs);
     void logUnsent(const QString &safeLine);
     void applyPreLoginTests(const IrcMessages &block);
     void refuseNickname(const QString &why);

@@ -146,15 +146,23 @@ void IrcSession::reportArrival()
     }
     // Without echoes, the answer to a PING sent after the lines shows the server relayed them
     // all; a PING that would hold a line of the run is not worth it.
-    const QString token = u"kestrion-"_s + QString::number(++m_arrivalPings);
-    const QString ping = u"PING :"_s + token;
+    const QString token = u"kestrion-"_s + QString::number(m_arrivalPings + 1);
+    const FloodAccount::Line ping = accountLine(u"PING :"_s + token);
     const qint64 now = nowMs();
-    if (!m_arrivalToken.isEmpty()
-        || !m_flood.delaysNothing(accountLine(ping), now, stillDue(m_protected, now)))
+    if (!m_arrivalToken.isEmpty() || !m_flood.delaysNothing(ping, now, stillDue(m_protected, now)))
         return;
+    // A PING the server would hold itself would time its own wait: the account tells instead.
+    if (m_flood.relayTime(ping, now) > now) {
+        const SentLine last = m_unconfirmed.takeLast();
+        m_unconfirmed.clear();
+        logPredictedArrival(last.text, m_flood.lastRelayMs() - last.sentMs);
+        return;
+    }
     m_unconfirmed.last().reported = true;
-    if (SendLine(ping))
+    if (SendLine(ping.text)) {
         m_arrivalToken = token;
+        ++m_arrivalPings;
+    }
 }
 
 void IrcSession::takeArrivals(const IrcMessages &block)
@@ -167,7 +175,7 @@ void IrcSession::takeArrivals(const IrcMessages &block)
             const auto reported = std::find_if(m_unconfirmed.cbegin(), m_unconfirmed.cend(),
                                                [](const SentLine &sent) { return sent.reported; });
             if (reported != m_unconfirmed.cend()) {
-                logArrival(reported->text, nowMs() - reported->sentMs);
+                logArrivalBound(reported->text, nowMs() - reported->sentMs);
                 m_unconfirmed.erase(m_unconfirmed.cbegin(), reported + 1);
             }
             continue;
@@ -202,4 +210,28 @@ void IrcSession::logArrival(const QString &text, qint64 latenessMs)
     emit statusLine(u"[-] "_s + text + u" はサーバに"_s
                     + QString::number(latenessMs / 1000.0, 'f', 1)
                     + u"秒留め置かれてから届きました"_s);
+}
+
+void IrcSession::logPredictedArrival(const QString &text, qint64 latenessMs)
+{
+    if (latenessMs <= 0)
+        emit statusLine(u"[t] "_s + text
+                        + u" はサーバの送信制限の計算では予定どおりチャンネルに届きます"_s);
+    else
+        emit statusLine(u"[-] "_s + text + u" はサーバの送信制限の計算では"_s
+                        + QString::number(latenessMs / 1000.0, 'f', 1)
+                        + u"秒遅れてチャンネルに届きます"_s);
+}
+
+// The answer to a PING shows the lines before it were relayed by then, no later: a server may
+// take its time over the answer itself (irc2 answers 0.2 s late a client it has just read).
+void IrcSession::logArrivalBound(const QString &text, qint64 latenessMs)
+{
+    const QString seconds = QString::number(latenessMs / 1000.0, 'f', 2);
+    if (latenessMs < onTimeMs)
+        emit statusLine(u"[t] "_s + text + u" は遅くとも+"_s + seconds
+                        + u"秒までにチャンネルに届きました"_s);
+    else
+        emit statusLine(u"[-] "_s + text + u" はサーバに留め置かれ、遅くとも"_s + seconds
+                        + u"秒遅れてチャンネルに届きました"_s);
 }

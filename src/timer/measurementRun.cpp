@@ -131,8 +131,8 @@ void MeasurementRun::interrupt()
     intElapsed = 0;
     for (int i = 0; i < 3; ++i)
         emit privmsgDue(u"終了＠"_s, false);
-    FinishMeasurement();
     emit privmsgDue(u"＠＠＠＠計測中断＠＠＠＠"_s, false);
+    FinishMeasurement();
     emit statusLine(u"[t] ユーザによる計測中断"_s);
 }
 

@@ -33,6 +33,8 @@ public:
     void send(const QByteArray &line) { m_socket.write(line + "\r\n"); }
 
     const QElapsedTimer &clock() const { return m_clock; }
+    // The observer's own end of its connection, for a tap on the wire.
+    quint16 localPort() const { return m_socket.localPort(); }
     QList<Line> lines() const { return m_lines; }
     bool hasLine(const QByteArray &needle) const;
     bool waitForLine(const QByteArray &needle, int timeoutMs = 10000);

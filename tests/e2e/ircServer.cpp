@@ -82,6 +82,9 @@ QByteArray IrcServer::inspircdConfig() const
         + "/usr/lib/inspircd/modules\">\n"
           "<dns server=\"127.0.0.1\" timeout=\"1\">\n"
           "<module name=\"conn_waitpong\">\n"
+          // A client that asks sees its own lines come back, stamped with the server's time.
+          "<module name=\"cap\">\n<module name=\"ircv3\">\n"
+          "<module name=\"ircv3_echomessage\">\n<module name=\"ircv3_servertime\">\n"
           "<waitpong sendsnotice=\"no\" killonbadreply=\"yes\">\n";
     if (!m_tlsCertificate.isEmpty())
         config += "<module name=\"ssl_gnutls\">\n<sslprofile name=\"tls\" provider=\"gnutls\" "

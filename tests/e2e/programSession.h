@@ -28,8 +28,9 @@ inline void connectThroughDialog(frmMain &form, const QString &port, const QStri
 // channel through its connect dialog, with every message box answered.
 struct ChannelSession
 {
-    explicit ChannelSession(IrcServer::Family family = IrcServer::Family::Irc2)
-        : server(90, 0, family)
+    explicit ChannelSession(IrcServer::Family family = IrcServer::Family::Irc2,
+                            int pingSeconds = 90)
+        : server(pingSeconds, 0, family)
     {
     }
 

@@ -1,4 +1,5 @@
 #include "irc/blockRecognition.h"
+#include "irc/capNegotiation.h"
 #include "irc/receivedLines.h"
 
 #include <QTest>
@@ -262,6 +263,42 @@ private slots:
         for (const QString &read : reads)
             taken << lines.take(read);
         QCOMPARE(taken, blocks);
+    }
+
+    // The capabilities asked for, whatever the server offers and however it answers; tags
+    // never hide a line's command.
+    void capabilitiesAreAskedForAndTheLoginGoesOn_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<bool>("echoes");
+        QTest::newRow("echo and time offered")
+            << u":s CAP * LS :multi-prefix echo-message sasl=PLAIN server-time\r\n"_s
+            << QStringList {u"CAP REQ :echo-message server-time"_s} << false;
+        QTest::newRow("a list in two lines")
+            << u":s CAP * LS * :echo-message\r\n:s CAP * LS :away-notify\r\n"_s
+            << QStringList {u"CAP REQ :echo-message"_s} << false;
+        QTest::newRow("nothing wanted")
+            << u":s CAP * LS :multi-prefix\r\n"_s << QStringList {u"CAP END"_s} << false;
+        QTest::newRow("granted, the reply tagged")
+            << u"@time=2026-12-09T13:00:00.000Z :s CAP Timer ACK :echo-message\r\n"_s
+            << QStringList {u"CAP END"_s} << true;
+        QTest::newRow("refused") << u":s CAP Timer NAK :echo-message\r\n"_s
+                                 << QStringList {u"CAP END"_s} << false;
+        QTest::newRow("no CAP: irc2's answer")
+            << u":s 421 Timer CAP :Unknown command\r\n"_s << QStringList() << false;
+    }
+    void capabilitiesAreAskedForAndTheLoginGoesOn()
+    {
+        QFETCH(QString, block);
+        QFETCH(QStringList, answers);
+        QFETCH(bool, echoes);
+        CapNegotiation negotiation;
+        QStringList actual;
+        for (const IrcMessage &message : IrcMessage::parseBlock(block))
+            actual << negotiation.answer(message);
+        QCOMPARE(actual, answers);
+        QCOMPARE(negotiation.isEnabled(u"echo-message"), echoes);
     }
 };
 
