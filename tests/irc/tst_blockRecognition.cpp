@@ -285,8 +285,6 @@ private slots:
             << QStringList {u"CAP END"_s} << true;
         QTest::newRow("refused") << u":s CAP Timer NAK :echo-message\r\n"_s
                                  << QStringList {u"CAP END"_s} << false;
-        QTest::newRow("no CAP: irc2's answer")
-            << u":s 421 Timer CAP :Unknown command\r\n"_s << QStringList() << false;
     }
     void capabilitiesAreAskedForAndTheLoginGoesOn()
     {

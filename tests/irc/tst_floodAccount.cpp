@@ -1,4 +1,5 @@
 #include "irc/floodAccount.h"
+#include "timer/measurementRun.h"
 
 #include <QTest>
 
@@ -30,26 +31,19 @@ QList<FloodAccount::Line> linesOf(const QStringList &entries)
 // The login: three lines before the welcome, two after it; irc2 counts 13 s for it.
 const QStringList login {u"0 CAP LS 302"_s, u"0 NICK Timer"_s, u"0 USER tmr103 h s :Kestrion"_s,
                          u"0 JOIN #c"_s, u"0 MODE #c +sn"_s};
-const QStringList timedCountdown {u"0 NOTICE #c :計測時間1分 カウント開始"_s,
-                                  u"1000 PRIVMSG #c :10＠"_s,
-                                  u"6000 PRIVMSG #c :5＠"_s,
-                                  u"7000 PRIVMSG #c :4＠"_s,
-                                  u"8000 PRIVMSG #c :3＠"_s,
-                                  u"9000 PRIVMSG #c :2＠"_s,
-                                  u"10000 PRIVMSG #c :1＠"_s,
-                                  u"11000 PRIVMSG #c :0＠"_s,
-                                  u"11000 PRIVMSG #c :開始！＠"_s};
-
-QStringList countdownOnly()
+// The first lines of a run, as the server reads them at their seconds.
+QStringList runLines(const QString &minutes, qsizetype count)
 {
-    QStringList lines {u"0 NOTICE #c :計測時間0分 カウント開始"_s};
-    for (int c = 10; c >= 0; --c)
-        lines << u"%1 PRIVMSG #c :%2"_s.arg((11 - c) * 1000).arg(c);
+    QStringList lines;
+    for (const ScheduledLine &line : allRunLines(minutes).mid(0, count))
+        lines << u"%1 PRIVMSG #c :%2"_s.arg(line.dueMs).arg(line.text);
     return lines;
 }
 
-// Books the lines before, the family named and the client registered at the JOIN, as the
-// welcome and 004 come between the login's USER and JOIN.
+const QStringList timedCountdown = runLines(u"1"_s, 9);
+const QStringList countdownOnly = runLines(u"0"_s, 12);
+
+// Books the lines before; the welcome and 004 come between the login's USER and JOIN.
 FloodAccount accountAfter(Family family, const QStringList &before)
 {
     FloodAccount account;
@@ -77,55 +71,46 @@ private slots:
     void relaysEachLineWhenTheRuleLetsIt_data()
     {
         QTest::addColumn<Family>("family");
-        QTest::addColumn<bool>("afterLogin");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QList<qint64>>("relayed");
-        QTest::newRow("irc2, a countdown from an empty account")
-            << Family::Irc2 << false << timedCountdown
-            << QList<qint64> {0, 1000, 6000, 7000, 8000, 9000, 10000, 11000, 11000};
-        QTest::newRow("irc2, a countdown right after the login")
-            << Family::Irc2 << true << timedCountdown.mid(0, 4)
-            << QList<qint64> {4001, 6001, 8001, 10001};
         QTest::newRow("irc2, twelve lines in eleven seconds")
-            << Family::Irc2 << false << countdownOnly()
+            << Family::Irc2 << countdownOnly
             << QList<qint64> {0,    1000, 2000, 3000, 4000,  5000,
                               6000, 7000, 8000, 9001, 11001, 13001};
         QTest::newRow("irc2, a ping's PONG and NAMES in the countdown")
-            << Family::Irc2 << false
-            << QStringList {u"0 PONG irc.test"_s,      u"0 NAMES #c"_s,
-                            u"1000 PRIVMSG #c :4＠"_s, u"2000 PRIVMSG #c :3＠"_s,
-                            u"3000 PRIVMSG #c :2＠"_s, u"4000 PRIVMSG #c :1＠"_s}
+            << Family::Irc2 << QStringList {u"0 PONG irc.test"_s,      u"0 NAMES #c"_s,
+                                            u"1000 PRIVMSG #c :4＠"_s, u"2000 PRIVMSG #c :3＠"_s,
+                                            u"3000 PRIVMSG #c :2＠"_s, u"4000 PRIVMSG #c :1＠"_s}
             << QList<qint64> {0, 0, 1000, 2000, 3000, 4001};
         QTest::newRow("irc2, bytes by the hundred and each target")
-            << Family::Irc2 << false
+            << Family::Irc2
             << QStringList {u"0/250 PRIVMSG #a,#b :x"_s, u"0/250 PRIVMSG #a,#b :x"_s,
                             u"0/250 PRIVMSG #a,#b :x"_s}
             << QList<qint64> {0, 0, 1001};
         QTest::newRow("no known family, 2 s a line")
-            << Family::Unknown << false << QStringList(6, u"0 PRIVMSG #c :x"_s)
+            << Family::Unknown << QStringList(6, u"0 PRIVMSG #c :x"_s)
             << QList<qint64> {0, 0, 0, 0, 0, 1001};
         QTest::newRow("ngIRCd, a NAMES holds the next second")
-            << Family::Ngircd << false
+            << Family::Ngircd
             << QStringList {u"0 PRIVMSG #c :a"_s, u"0 PRIVMSG #c :b"_s, u"0 NAMES #c"_s,
                             u"500 PRIVMSG #c :c"_s, u"1500 PRIVMSG #c :d"_s}
             << QList<qint64> {0, 0, 0, 1000, 1500};
         QTest::newRow("InspIRCd, a second a command")
-            << Family::Inspircd << false << QStringList(11, u"0 PRIVMSG #c :x"_s)
+            << Family::Inspircd << QStringList(11, u"0 PRIVMSG #c :x"_s)
             << QList<qint64> {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1001};
         QTest::newRow("Hybrid, a burst of five")
-            << Family::Hybrid << false << QStringList(7, u"0 PRIVMSG #c :x"_s)
+            << Family::Hybrid << QStringList(7, u"0 PRIVMSG #c :x"_s)
             << QList<qint64> {0, 0, 0, 0, 0, 1, 501};
         QTest::newRow("UnrealIRCd, bytes by the ninety")
-            << Family::Unreal << false << QStringList(4, u"0/180 PRIVMSG #c :x"_s)
+            << Family::Unreal << QStringList(4, u"0/180 PRIVMSG #c :x"_s)
             << QList<qint64> {0, 0, 0, 1};
     }
     void relaysEachLineWhenTheRuleLetsIt()
     {
         QFETCH(Family, family);
-        QFETCH(bool, afterLogin);
         QFETCH(QStringList, lines);
         QFETCH(QList<qint64>, relayed);
-        FloodAccount account = accountAfter(family, afterLogin ? login : QStringList());
+        FloodAccount account = accountAfter(family, {});
         QList<qint64> actual;
         for (const FloodAccount::Line &line : linesOf(lines))
             actual << account.book(line, line.dueMs);
@@ -143,10 +128,8 @@ private slots:
                                           << timedCountdown << qint64(0) << qint64(0);
         QTest::newRow("irc2, at once after the login")
             << Family::Irc2 << login << timedCountdown << qint64(9100) << qint64(0);
-        QTest::newRow("irc2, N=0: no wait helps")
-            << Family::Irc2 << QStringList() << countdownOnly() << qint64(0) << qint64(2001);
         QTest::newRow("irc2, N=0 after the login: the least lateness")
-            << Family::Irc2 << login << countdownOnly() << qint64(13000) << qint64(2001);
+            << Family::Irc2 << login << countdownOnly << qint64(13000) << qint64(2001);
         QTest::newRow("ngIRCd, after the login")
             << Family::Ngircd << login << timedCountdown << qint64(4000) << qint64(0);
     }
@@ -166,7 +149,7 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("harmless");
-        QTest::newRow("a chat line before the countdown") << u"-10000 PRIVMSG #c :hi"_s << true;
+        QTest::newRow("a chat line a second before") << u"-1000 PRIVMSG #c :hi"_s << true;
         QTest::newRow("a chat line after 5＠") << u"6500 PRIVMSG #c :hi"_s << false;
         QTest::newRow("a NAMES in the countdown's quiet seconds") << u"2000 NAMES #c"_s << false;
     }

@@ -178,8 +178,7 @@ private:
 
     QStringList decodedSent()
     {
-        QStringList lines;
-        // The PING that times the arrival of a group of lines is no announcement.
+        QStringList lines; // the PING that times a group's arrival is no announcement
         for (const QByteArray &line : session->sentSinceMark()) {
             if (!line.startsWith("PING :kestrion-"))
                 lines << platform::Cp932Decoder().decode(line);
