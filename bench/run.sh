@@ -41,7 +41,7 @@ echo "| family | minutes | wait at 開始 | lines | median | worst | stamps |"
 echo "|---|---|---|---|---|---|---|"
 scripts/need-ircd.sh > /dev/null
 scripts/need-other-ircds.sh > /dev/null
-for family in irc2 ngircd inspircd hybrid; do
+for family in irc2 ngircd inspircd; do
     QT_QPA_PLATFORM=offscreen build/bench/bench_channel "$family" 1
 done
 QT_QPA_PLATFORM=offscreen build/bench/bench_channel irc2 0

@@ -78,7 +78,7 @@ qint64 FloodAccount::Plan::worstLatenessMs() const
     return latenessMs.isEmpty() ? 0 : *std::max_element(latenessMs.cbegin(), latenessMs.cend());
 }
 
-void FloodAccount::setFamily(Family family)
+void FloodAccount::setFamily(Family family, qint64 readMs)
 {
     if (m_family != Family::Unnamed) {
         m_family = family;
@@ -89,7 +89,7 @@ void FloodAccount::setFamily(Family family)
     const bool registered = m_registered;
     *this = FloodAccount(family);
     for (const auto &[line, sentMs] : booked)
-        book(line, sentMs);
+        book(line, std::max(sentMs, readMs));
     m_registered = registered;
 }
 

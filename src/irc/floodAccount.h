@@ -41,8 +41,10 @@ public:
     }
 
     Family family() const { return m_family; }
-    // The server has named its family: the lines booked before are counted again by its rule.
-    void setFamily(Family family);
+    // The server has named its family in a reply that arrived at readMs: the lines booked
+    // before are counted again by its rule, as read by then (a server may read a new client's
+    // login only after looking up its address).
+    void setFamily(Family family, qint64 readMs);
     // Once the server has welcomed us, irc2 adds each command's own penalty.
     void setRegistered(bool registered) { m_registered = registered; }
 

@@ -132,7 +132,7 @@ void IrcSession::noteServerFamily(const IrcMessages &block)
         if (message.isNumeric(u"001"))
             m_flood.setRegistered(true);
         if (message.isNumeric(u"004"))
-            m_flood.setFamily(FloodAccount::familyOf(message.parameters.value(2)));
+            m_flood.setFamily(FloodAccount::familyOf(message.parameters.value(2)), nowMs());
     }
 }
 

@@ -50,11 +50,11 @@ FloodAccount accountAfter(Family family, const QStringList &before)
     for (const FloodAccount::Line &line : linesOf(before)) {
         if (line.text.startsWith(u"JOIN ")) {
             account.setRegistered(true);
-            account.setFamily(family);
+            account.setFamily(family, line.dueMs);
         }
         account.book(line, line.dueMs);
     }
-    account.setFamily(family);
+    account.setFamily(family, 0);
     account.setRegistered(true);
     return account;
 }
