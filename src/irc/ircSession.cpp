@@ -152,10 +152,7 @@ void IrcSession::sendLoginLines()
     if (Ws->State() != SocketControl::sckConnected)
         return;
     emit statusLine(u"[+] ログイン情報を送信"_s);
-    SendLine(CapNegotiation::listRequest());
-    if (!m_serverPassword.isEmpty())
-        SendPassword(m_serverPassword);
-    SendLine(u"NICK "_s + strNick);
+    SendLoginStart();
     // Whatever arrived meanwhile is handled now, before the user line: a numeric 020 among it
     // gives the user line the server's own name.
     QCoreApplication::processEvents();
@@ -343,18 +340,27 @@ bool IrcSession::SendLine(const QString &line)
     return true;
 }
 
-void IrcSession::SendPassword(const QString &password)
+void IrcSession::SendLoginStart()
 {
-    // A password with a blank, or one that begins with a colon, only arrives whole as the
-    // line's trailing parameter.
-    const QString safePassword = withoutLineBreaks(password);
-    const bool trailing = safePassword.contains(u' ') || safePassword.startsWith(u':');
-    const QString line = u"PASS "_s + (trailing ? u":"_s : QString()) + safePassword;
-    if (!Ws->SendData(line + u"\r\n"_s)) {
-        logUnsent(u"PASS"_s);
+    QStringList lines {CapNegotiation::listRequest()};
+    if (!m_serverPassword.isEmpty()) {
+        // A password with a blank, or one that begins with a colon, only arrives whole as the
+        // line's trailing parameter.
+        const QString safePassword = withoutLineBreaks(m_serverPassword);
+        const bool trailing = safePassword.contains(u' ') || safePassword.startsWith(u':');
+        lines << u"PASS "_s + (trailing ? u":"_s : QString()) + safePassword;
+    }
+    lines << u"NICK "_s + withoutLineBreaks(strNick);
+    // In one write: a TLS port that finds these bytes is to close with an alert, which tells
+    // the user what happened; a part still unread there would turn its close into a reset,
+    // and the alert would be lost.
+    if (!Ws->SendData(lines.join(u"\r\n"_s) + u"\r\n"_s)) {
+        for (const QString &line : lines)
+            logUnsent(line.startsWith(u"PASS "_s) ? u"PASS"_s : line);
         return;
     }
-    m_flood.book(accountLine(line), nowMs());
+    for (const QString &line : lines)
+        m_flood.book(accountLine(line), nowMs());
 }
 
 void IrcSession::logUnsent(const QString &safeLine)

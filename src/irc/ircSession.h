@@ -98,7 +98,8 @@ private:
     bool Ws_CertificateUnverified(const QSslCertificate &certificate,
                                   const QList<QSslError> &errors);
     void sendLoginLines();
-    void SendPassword(const QString &password);
+    // The capability request, the password and the nickname.
+    void SendLoginStart();
     // Whether the line went out.
     bool sendToChannel(const QString &line, bool stale);
     FloodAccount::Line accountLine(const QString &line, qint64 dueMs = 0) const;
