@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(block.contains(*name + u" 020 * :"_s));
     }
     if (isEndOfMotd(messages, server, nick))
-        require(block.contains(u" 376 "_s));
+        require(block.contains(u" 376 "_s) || block.contains(u" 422 "_s));
     if (isNicknameInUse(messages))
         require(block.contains(u" 433 "_s) || block.contains(u"Nickname is already in use"_s));
     if (isOwnPart(messages, nick, channel))
