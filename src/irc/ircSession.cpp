@@ -387,16 +387,12 @@ bool IrcSession::sendToChannel(const QString &line, bool stale)
 
 void IrcSession::SendPrivmsg(const QString &text, bool stale)
 {
-    if (sendToChannel(u"PRIVMSG "_s + strChannel + u" :"_s + text, stale))
-        m_unconfirmed << SentLine {withoutLineBreaks(text), nowMs(),
-                                   QDateTime::currentDateTimeUtc()};
+    sendAnnouncement({ScheduledLine::Kind::Privmsg, withoutLineBreaks(text)}, stale);
 }
 
 void IrcSession::SendNotice(const QString &text, bool stale)
 {
-    if (sendToChannel(u"NOTICE "_s + strChannel + u" :"_s + text, stale))
-        m_unconfirmed << SentLine {withoutLineBreaks(text), nowMs(),
-                                   QDateTime::currentDateTimeUtc()};
+    sendAnnouncement({ScheduledLine::Kind::Notice, withoutLineBreaks(text)}, stale);
 }
 
 void IrcSession::SendChatText(const QString &text)

@@ -102,6 +102,8 @@ private:
     void SendLoginStart();
     // Whether the line went out.
     bool sendToChannel(const QString &line, bool stale);
+    // A line of the run, kept until its arrival is known.
+    void sendAnnouncement(const ScheduledLine &line, bool stale);
     FloodAccount::Line accountLine(const QString &line, qint64 dueMs = 0) const;
     // A line of ours that no announcement waits for: sent now, or once it makes none late.
     void sendWhenHarmless(const QString &line, bool typed);

@@ -53,6 +53,12 @@ FloodAccount::Line IrcSession::accountLine(const QString &line, qint64 dueMs) co
     return {line, encodeForWire(Ws->encoding(), line).size() + 2, dueMs};
 }
 
+void IrcSession::sendAnnouncement(const ScheduledLine &line, bool stale)
+{
+    if (sendToChannel(channelLine(line, strChannel), stale))
+        m_unconfirmed << SentLine {line.text, nowMs(), QDateTime::currentDateTimeUtc()};
+}
+
 FloodAccount::Plan IrcSession::planStart(const ScheduledLines &lines) const
 {
     QList<FloodAccount::Line> wireLines;
