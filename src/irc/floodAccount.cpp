@@ -6,6 +6,10 @@ namespace {
 
 // How finely the wait at the start is chosen.
 constexpr qint64 planStepMs = 100;
+// ngIRCd handles three lines of what it has read in one pass; lines it reads within this
+// span of each other share a pass.
+constexpr qint64 ngircdLinesPerPass = 3;
+constexpr qint64 readTogetherMs = 100;
 
 QStringView commandOf(QStringView line)
 {
@@ -150,6 +154,18 @@ qint64 FloodAccount::book(const Line &line, qint64 sentMs)
     qint64 relayMs = std::max(sentMs, m_lastRelayMs);
     if (m_accountMs - relayMs >= aheadTakenMs())
         relayMs = m_accountMs - aheadTakenMs() + 1;
+    if (m_family == Family::Ngircd && m_registered) {
+        if (relayMs - m_passStartMs >= readTogetherMs) {
+            m_passStartMs = relayMs;
+            m_passLines = 0;
+        }
+        // A line left over from a full pass costs the client a second's penalty before it.
+        if (++m_passLines > ngircdLinesPerPass) {
+            relayMs = m_accountMs = std::max(m_accountMs, relayMs) + 1000;
+            m_passStartMs = relayMs;
+            m_passLines = 1;
+        }
+    }
     m_accountMs = std::max(m_accountMs, relayMs) + costMs(line);
     m_lastRelayMs = relayMs;
     return relayMs;

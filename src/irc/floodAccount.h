@@ -69,6 +69,9 @@ private:
     bool m_registered = false;
     qint64 m_accountMs = 0;
     qint64 m_lastRelayMs = 0;
+    // ngIRCd's pass over what it has read: when it began, and the lines it has handled.
+    qint64 m_passStartMs = 0;
+    qint64 m_passLines = 0;
     // While the family is unnamed, the lines booked, to be counted once it is known.
     QList<std::pair<Line, qint64>> m_unnamedLines;
 };

@@ -95,6 +95,9 @@ private slots:
             << QStringList {u"0 PRIVMSG #c :a"_s, u"0 PRIVMSG #c :b"_s, u"0 NAMES #c"_s,
                             u"500 PRIVMSG #c :c"_s, u"1500 PRIVMSG #c :d"_s}
             << QList<qint64> {0, 0, 0, 1000, 1500};
+        QTest::newRow("ngIRCd, three lines a pass")
+            << Family::Ngircd << QStringList(5, u"0 PRIVMSG #c :x"_s)
+            << QList<qint64> {0, 0, 0, 1000, 1000};
         QTest::newRow("InspIRCd, a second a command")
             << Family::Inspircd << QStringList(11, u"0 PRIVMSG #c :x"_s)
             << QList<qint64> {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1001};
