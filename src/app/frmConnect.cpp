@@ -2,11 +2,14 @@
 
 #include "connectPresets.h"
 #include "irc/channelName.h"
+#include "platform/messageBox.h"
 #include "platform/windowHelpers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
@@ -69,7 +72,7 @@ frmConnect::frmConnect()
     setWindowIcon(programIcon());
     setFont(japaneseFont(9));
     setModal(true);
-    setFixedSize(twipsToPixels(4410), twipsToPixels(2280));
+    setFixedSize(twipsToPixels(4410), twipsToPixels(3000));
     // The window's own top-left corner, frame included, at the screen's.
     move(0, 0);
 
@@ -102,19 +105,46 @@ frmConnect::frmConnect()
     connect(cboEncoding, &QComboBox::currentIndexChanged, this, showFullName);
     chkTls = new QCheckBox(u"TLSを使う"_s, this);
     placeInTwips(chkTls, 3000, 870, 1335, 255);
-    lblPassword = makeLabel(u"パスワード"_s, this, 120, 1245, 1335, 255);
+    lblAccount = makeLabel(u"アカウント名"_s, this, 120, 1245, 1335, 255);
+    txtAccount = new QLineEdit(this);
+    txtAccount->setToolTip(u"SASLでログインするアカウント（なければ空欄）"_s);
+    placeInTwips(txtAccount, 1200, 1200, 1695, 270);
+    lblPassword = makeLabel(u"パスワード"_s, this, 120, 1605, 1335, 255);
     txtPassword = new QLineEdit(this);
     txtPassword->setEchoMode(QLineEdit::Password);
-    placeInTwips(txtPassword, 1200, 1200, 1695, 270);
-    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 1800);
-    cmdConnect = makeButton(u"接続"_s, this, 2640, 1800);
+    txtPassword->setToolTip(
+        u"アカウント名があればアカウントのパスワード、なければサーバのパスワード"_s);
+    placeInTwips(txtPassword, 1200, 1560, 1695, 270);
+    lblCertificate = makeLabel(u"証明書"_s, this, 120, 1965, 1335, 255);
+    txtCertificate = new QLineEdit(this);
+    txtCertificate->setToolTip(
+        u"SASL EXTERNALでログインするクライアント証明書と秘密鍵のPEMファイル（TLSのみ）"_s);
+    placeInTwips(txtCertificate, 1200, 1920, 1695, 270);
+    cmdCertificate = makeButton(u"参照..."_s, this, 3000, 1905);
+    placeInTwips(cmdCertificate, 3000, 1905, 1335, 300);
+    cmdCancel = makeButton(u"キャンセル"_s, this, 480, 2520);
+    cmdConnect = makeButton(u"接続"_s, this, 2640, 2520);
 
-    const std::pair<QWidget *, const char16_t *> names[] = {
-        {lblServer, u"lblServer"},     {cboServer, u"cboServer"},   {lblPort, u"lblPort"},
-        {cboPort, u"cboPort"},         {lblNick, u"lblNick"},       {txtNick, u"txtNick"},
-        {lblChannel, u"lblChannel"},   {cboChannel, u"cboChannel"}, {lblEncoding, u"lblEncoding"},
-        {cboEncoding, u"cboEncoding"}, {chkTls, u"chkTls"},         {lblPassword, u"lblPassword"},
-        {txtPassword, u"txtPassword"}, {cmdCancel, u"cmdCancel"},   {cmdConnect, u"cmdConnect"}};
+    const std::pair<QWidget *, const char16_t *> names[] = {{lblServer, u"lblServer"},
+                                                            {cboServer, u"cboServer"},
+                                                            {lblPort, u"lblPort"},
+                                                            {cboPort, u"cboPort"},
+                                                            {lblNick, u"lblNick"},
+                                                            {txtNick, u"txtNick"},
+                                                            {lblChannel, u"lblChannel"},
+                                                            {cboChannel, u"cboChannel"},
+                                                            {lblEncoding, u"lblEncoding"},
+                                                            {cboEncoding, u"cboEncoding"},
+                                                            {chkTls, u"chkTls"},
+                                                            {lblAccount, u"lblAccount"},
+                                                            {txtAccount, u"txtAccount"},
+                                                            {lblPassword, u"lblPassword"},
+                                                            {txtPassword, u"txtPassword"},
+                                                            {lblCertificate, u"lblCertificate"},
+                                                            {txtCertificate, u"txtCertificate"},
+                                                            {cmdCertificate, u"cmdCertificate"},
+                                                            {cmdCancel, u"cmdCancel"},
+                                                            {cmdConnect, u"cmdConnect"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QString::fromUtf16(name));
 
@@ -124,7 +154,9 @@ frmConnect::frmConnect()
     nameBox(lblNick, txtNick);
     nameBox(lblChannel, cboChannel, u"チャンネル"_s);
     nameBox(lblEncoding, cboEncoding);
+    nameBox(lblAccount, txtAccount);
     nameBox(lblPassword, txtPassword);
+    nameBox(lblCertificate, txtCertificate);
 
     setTabOrder(cmdConnect, cmdCancel);
     setTabOrder(cmdCancel, txtNick);
@@ -133,7 +165,10 @@ frmConnect::frmConnect()
     setTabOrder(cboPort, cboChannel);
     setTabOrder(cboChannel, cboEncoding);
     setTabOrder(cboEncoding, chkTls);
-    setTabOrder(chkTls, txtPassword);
+    setTabOrder(chkTls, txtAccount);
+    setTabOrder(txtAccount, txtPassword);
+    setTabOrder(txtPassword, txtCertificate);
+    setTabOrder(txtCertificate, cmdCertificate);
 
     for (QWidget *box : {static_cast<QWidget *>(cboServer), static_cast<QWidget *>(txtNick),
                          static_cast<QWidget *>(cboChannel), static_cast<QWidget *>(cboPort)})
@@ -146,6 +181,7 @@ frmConnect::frmConnect()
             cboPort->setCurrentIndex(at);
     });
     connect(chkTls, &QCheckBox::clicked, this, &frmConnect::chkTls_Click);
+    connect(cmdCertificate, &QPushButton::clicked, this, &frmConnect::cmdCertificate_Click);
     connect(cmdConnect, &QPushButton::clicked, this, &frmConnect::cmdConnect_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConnect::cmdCancel_Click);
 }
@@ -159,6 +195,8 @@ void frmConnect::Form_Load(const ConnectionChoice &last)
     cboEncoding->setCurrentIndex(cboEncoding->findData(int(last.encoding)));
     chkTls->setChecked(last.tls);
     txtPassword->setText(last.password);
+    txtAccount->setText(last.account);
+    txtCertificate->setText(last.certificateFile);
 }
 
 void frmConnect::FillServerList()
@@ -217,8 +255,35 @@ void frmConnect::chkTls_Click()
         cboPort->setEditText(connectPresets::defaultPort());
 }
 
+void frmConnect::cmdCertificate_Click()
+{
+    const QString file
+        = QFileDialog::getOpenFileName(this, u"クライアント証明書"_s, txtCertificate->text(),
+                                       u"PEMファイル (*.pem *.crt *.key);;すべてのファイル (*)"_s);
+    if (!file.isEmpty())
+        txtCertificate->setText(QDir::toNativeSeparators(file));
+}
+
+bool frmConnect::accountMayGo()
+{
+    if (!txtCertificate->text().isEmpty() && !chkTls->isChecked()) {
+        messageBox(
+            u"クライアント証明書はTLSの接続でのみ使えます。\r\n「TLSを使う」を選んでください。"_s,
+            MB_ICONEXCLAMATION, windowTitle());
+        return false;
+    }
+    if (txtAccount->text().isEmpty() || !txtCertificate->text().isEmpty() || chkTls->isChecked())
+        return true;
+    return messageBox(u"TLSを使わないため、アカウントのパスワードが暗号化されずにネットワークを通り"
+                      u"ます。\r\nこのまま接続しますか？"_s,
+                      MB_CONFIRM, windowTitle())
+        == IDOK;
+}
+
 void frmConnect::cmdConnect_Click()
 {
+    if (!accountMayGo())
+        return;
     cboChannel->setEditText(normaliseChannel(cboChannel->currentText()));
     ConnectionChoice choice;
     choice.server = cboServer->currentText();
@@ -228,6 +293,8 @@ void frmConnect::cmdConnect_Click()
     choice.encoding = WireEncoding(cboEncoding->currentData().toInt());
     choice.tls = chkTls->isChecked();
     choice.password = txtPassword->text();
+    choice.account = txtAccount->text().trimmed();
+    choice.certificateFile = txtCertificate->text().trimmed();
     emit connectChosen(choice);
     Unload();
 }

@@ -13,7 +13,7 @@ class QPushButton;
 // Where the user picks host, port, nickname and channel for the next connection, handed on by
 // connectChosen. Each closing unloads it, so the next opening starts from the presets again;
 // only a nickname suggestion written while it is held hidden survives until it is shown, and
-// the encoding, port, TLS and password of the last connect are shown again.
+// the encoding, port, TLS, account and password of the last connect are shown again.
 class frmConnect : public QDialog
 {
     Q_OBJECT
@@ -31,8 +31,13 @@ public:
     QLabel *lblEncoding;
     QComboBox *cboEncoding;
     QCheckBox *chkTls;
+    QLabel *lblAccount;
+    QLineEdit *txtAccount;
     QLabel *lblPassword;
     QLineEdit *txtPassword;
+    QLabel *lblCertificate;
+    QLineEdit *txtCertificate;
+    QPushButton *cmdCertificate;
     QPushButton *cmdCancel;
     QPushButton *cmdConnect;
 
@@ -43,6 +48,7 @@ public:
     void cboChannel_LostFocus();
     void cboPort_LostFocus();
     void chkTls_Click();
+    void cmdCertificate_Click();
     void cmdConnect_Click();
     void cmdCancel_Click();
     void Unload();
@@ -61,6 +67,9 @@ private:
     void FillServerList();
     void FillPortList(const QString &lastPort);
     void FillChannelList();
+    // Whether the account may go with the connection: a certificate needs TLS, and a password
+    // in plain text only goes once the user has agreed.
+    bool accountMayGo();
 
     bool m_unloaded = false;
 };

@@ -73,7 +73,9 @@ ConnectionChoice IrcSession::lastChoice() const
     choice.port = strPort;
     choice.encoding = Ws->encoding();
     choice.tls = Ws->tls();
-    choice.password = m_serverPassword;
+    choice.password = m_password;
+    choice.account = m_account;
+    choice.certificateFile = m_certificateFile;
     return choice;
 }
 
@@ -92,7 +94,11 @@ void IrcSession::connectTo(const ConnectionChoice &choice)
     emit statusLine(u"[+] "_s + strServer + u"に接続を試みます"_s);
     Ws->setEncoding(choice.encoding);
     Ws->setTls(choice.tls);
-    m_serverPassword = choice.password;
+    m_password = choice.password;
+    m_account = choice.account;
+    m_certificateFile = choice.certificateFile;
+    if (!loadClientCertificate())
+        return;
     m_connecting = true;
     Ws->Connect(strServer, strPort);
     emit stateChanged();
@@ -138,7 +144,7 @@ void IrcSession::Ws_Connect()
     m_serverNamed = false;
     m_closeAskedFor = false;
     m_receivedLines.clear();
-    m_capabilities.reset();
+    m_capabilities = CapNegotiation(saslLogin());
     // A new connection starts with an empty account, until its server names its family.
     m_flood = FloodAccount();
     // The login lines wait a quarter of a second, without holding up a run's ticks.
@@ -343,10 +349,10 @@ bool IrcSession::SendLine(const QString &line)
 void IrcSession::SendLoginStart()
 {
     QStringList lines {CapNegotiation::listRequest()};
-    if (!m_serverPassword.isEmpty()) {
+    if (!m_password.isEmpty() && m_account.isEmpty()) {
         // A password with a blank, or one that begins with a colon, only arrives whole as the
         // line's trailing parameter.
-        const QString safePassword = withoutLineBreaks(m_serverPassword);
+        const QString safePassword = withoutLineBreaks(m_password);
         const bool trailing = safePassword.contains(u' ') || safePassword.startsWith(u':');
         lines << u"PASS "_s + (trailing ? u":"_s : QString()) + safePassword;
     }
@@ -356,7 +362,7 @@ void IrcSession::SendLoginStart()
     // and the alert would be lost.
     if (!Ws->SendData(lines.join(u"\r\n"_s) + u"\r\n"_s)) {
         for (const QString &line : lines)
-            logUnsent(line.startsWith(u"PASS "_s) ? u"PASS"_s : line);
+            logUnsent(line);
         return;
     }
     for (const QString &line : lines)
@@ -365,7 +371,11 @@ void IrcSession::SendLoginStart()
 
 void IrcSession::logUnsent(const QString &safeLine)
 {
-    emit statusLine(u"[-] 未接続のため送信できません: "_s + safeLine);
+    // Passwords never reach the log, not even encoded.
+    const bool secret = safeLine.startsWith(u"PASS "_s)
+        || (safeLine.startsWith(u"AUTHENTICATE "_s) && safeLine != saslLogin().firstLine());
+    emit statusLine(u"[-] 未接続のため送信できません: "_s
+                    + (secret ? safeLine.section(u' ', 0, 0) : safeLine));
 }
 
 bool IrcSession::sendToChannel(const QString &line, bool stale)

@@ -110,6 +110,11 @@ private:
     void sendHeldLines();
     void dropHeldLines();
     void answerCapabilities(const IrcMessages &block);
+    SaslLogin saslLogin() const;
+    // The certificate for SASL EXTERNAL, read afresh for each connection; false, told to the
+    // user, when it cannot be read.
+    bool loadClientCertificate();
+    void refuseAccount(const QString &why);
     void noteServerFamily(const IrcMessages &block);
     void takeArrivals(const IrcMessages &block);
     void logArrival(const QString &text, qint64 latenessMs);
@@ -143,7 +148,9 @@ private:
     bool m_closeAskedFor = false;
     bool m_connecting = false;
     bool m_certificateAnswer = false;
-    QString m_serverPassword;
+    QString m_password;
+    QString m_account;
+    QString m_certificateFile;
 
     SocketControl *Ws;
     // The pause between the connection opening and the login lines.

@@ -124,14 +124,6 @@ void IrcSession::dropHeldLines()
     m_arrivalToken.clear();
 }
 
-void IrcSession::answerCapabilities(const IrcMessages &block)
-{
-    for (const IrcMessage &message : block) {
-        for (const QString &answer : m_capabilities.answer(message))
-            SendLine(answer);
-    }
-}
-
 void IrcSession::noteServerFamily(const IrcMessages &block)
 {
     for (const IrcMessage &message : block) {

@@ -31,6 +31,10 @@ void IrcSession::reconnectNow()
     strNick = target.nick;
     emit statusLine(u"[+] "_s + strServer
                     + u"に再接続を試みます（%1回目）"_s.arg(m_reconnection->attempt()));
+    if (!loadClientCertificate()) {
+        scheduleReconnection();
+        return;
+    }
     m_connecting = true;
     Ws->Connect(strServer, strPort);
     emit stateChanged();

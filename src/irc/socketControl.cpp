@@ -1,6 +1,7 @@
 #include "socketControl.h"
 
 #include <QHostInfo>
+#include <QSslKey>
 #include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
@@ -74,6 +75,18 @@ SocketControl::~SocketControl()
     releaseInfoDescriptor();
 }
 
+void SocketControl::setClientCertificate(const QSslCertificate &certificate, const QSslKey &key)
+{
+    m_clientCertificate = std::make_unique<QSslCertificate>(certificate);
+    m_clientKey = std::make_unique<QSslKey>(key);
+}
+
+void SocketControl::clearClientCertificate()
+{
+    m_clientCertificate.reset();
+    m_clientKey.reset();
+}
+
 void SocketControl::Connect(const QString &host, const QString &port)
 {
     Close();
@@ -104,6 +117,8 @@ void SocketControl::Connect(const QString &host, const QString &port)
     // The name the user typed is the one the certificate must bear, and the one the server is
     // told (SNI), whatever the address it resolves to.
     socket()->setPeerVerifyName(trimmedHost);
+    m_socket->setLocalCertificate(m_clientCertificate ? *m_clientCertificate : QSslCertificate());
+    m_socket->setPrivateKey(m_clientKey ? *m_clientKey : QSslKey());
     m_socket->connectToHostEncrypted(trimmedHost, quint16(portNumber));
 }
 

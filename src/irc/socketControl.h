@@ -7,9 +7,11 @@
 #include <QList>
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class QSslCertificate;
 class QSslError;
+class QSslKey;
 class QSslSocket;
 class QTimer;
 
@@ -70,6 +72,9 @@ public:
     // Set before a connect: TLS for that connection or plain text.
     void setTls(bool tls) { m_tls = tls; }
     bool tls() const { return m_tls; }
+    // Set before a TLS connect: the certificate the client shows the server, or none.
+    void setClientCertificate(const QSslCertificate &certificate, const QSslKey &key);
+    void clearClientCertificate();
     // Once connected over TLS: "TLS 1.3", say.
     QString tlsVersionName() const;
     // Asked during a handshake whose certificate the system cannot verify, for as long as it
@@ -117,6 +122,8 @@ private:
     QSslSocket *m_socket = nullptr;
     QTimer *m_handshakeDeadline;
     CertificateCheck m_certificateCheck;
+    std::unique_ptr<QSslCertificate> m_clientCertificate;
+    std::unique_ptr<QSslKey> m_clientKey;
     WireEncoding m_encoding = WireEncoding::Cp932;
     bool m_tls = false;
     bool m_certificateRefused = false;

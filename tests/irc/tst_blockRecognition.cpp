@@ -294,7 +294,7 @@ private slots:
         CapNegotiation negotiation;
         QStringList actual;
         for (const IrcMessage &message : IrcMessage::parseBlock(block))
-            actual << negotiation.answer(message);
+            actual << negotiation.answer(message).lines;
         QCOMPARE(actual, answers);
         QCOMPARE(negotiation.isEnabled(u"echo-message"), echoes);
     }

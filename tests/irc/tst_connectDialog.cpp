@@ -115,10 +115,12 @@ private slots:
         QTest::newRow("lblEncoding") << u"lblEncoding"_s << QRect(120, 885, 1335, 255);
         QTest::newRow("cboEncoding") << u"cboEncoding"_s << QRect(1200, 840, 1695, 300);
         QTest::newRow("chkTls") << u"chkTls"_s << QRect(3000, 870, 1335, 255);
-        QTest::newRow("lblPassword") << u"lblPassword"_s << QRect(120, 1245, 1335, 255);
-        QTest::newRow("txtPassword") << u"txtPassword"_s << QRect(1200, 1200, 1695, 270);
-        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 1800, 1335, 375);
-        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 1800, 1335, 375);
+        QTest::newRow("txtAccount") << u"txtAccount"_s << QRect(1200, 1200, 1695, 270);
+        QTest::newRow("lblPassword") << u"lblPassword"_s << QRect(120, 1605, 1335, 255);
+        QTest::newRow("txtPassword") << u"txtPassword"_s << QRect(1200, 1560, 1695, 270);
+        QTest::newRow("cmdCertificate") << u"cmdCertificate"_s << QRect(3000, 1905, 1335, 300);
+        QTest::newRow("cmdCancel") << u"cmdCancel"_s << QRect(480, 2520, 1335, 375);
+        QTest::newRow("cmdConnect") << u"cmdConnect"_s << QRect(2640, 2520, 1335, 375);
     }
     void controlsStandWhereTheLayoutPutsThem()
     {
@@ -253,7 +255,8 @@ private slots:
         QCOMPARE(order,
                  (QStringList {u"cmdConnect"_s, u"cmdCancel"_s, u"txtNick"_s, u"cboServer"_s,
                                u"cboPort"_s, u"cboChannel"_s, u"cboEncoding"_s, u"chkTls"_s,
-                               u"txtPassword"_s}));
+                               u"txtAccount"_s, u"txtPassword"_s, u"txtCertificate"_s,
+                               u"cmdCertificate"_s}));
     }
 
     void typedTextIsKeptAsTyped_data()

@@ -297,6 +297,86 @@ private slots:
                  (QList<QByteArray> {"JOIN #chan", "MODE #chan +sn"}));
     }
 
+    // The account's login, one exchange a row: "<" what the server sends, ">" what the program
+    // answers to it; the password shows in no status line, plain or encoded.
+    void accountLogsInBySasl_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QStringList>("exchange");
+        QTest::addColumn<QString>("status");
+        const QString offer = u"< :irc.test CAP * LS :echo-message sasl=PLAIN,EXTERNAL"_s;
+        const QStringList granted {offer, u"> CAP REQ :echo-message sasl"_s,
+                                   u"< :irc.test CAP Timer ACK :echo-message sasl"_s,
+                                   u"> AUTHENTICATE PLAIN"_s, u"< AUTHENTICATE +"_s};
+        const QString refused = u"[x] アカウントのログインが拒まれました: "_s;
+        QTest::newRow("logged in") << u"secret"_s
+                                   << granted
+                + QStringList {u"> AUTHENTICATE AHRpbWVyAHNlY3JldA=="_s,
+                               u"< :irc.test 900 Timer Timer!t@h timer :You are now logged in"_s,
+                               u"< :irc.test 903 Timer :SASL successful"_s, u"> CAP END"_s}
+                                   << u"[+] アカウントtimerでログインしました"_s;
+        // 1 + 5 + 1 + 293 bytes encode to exactly 400.
+        const QString long400
+            = QString::fromLatin1((QByteArray("\0timer\0", 7) + QByteArray(293, 'p')).toBase64());
+        QTest::newRow("pieces of 400 bytes")
+            << QString(293, u'p')
+            << granted + QStringList {u"> AUTHENTICATE "_s + long400, u"> AUTHENTICATE +"_s}
+            << QString();
+        QTest::newRow("wrong password") << u"secret"_s
+                                        << granted
+                + QStringList {u"> AUTHENTICATE AHRpbWVyAHNlY3JldA=="_s,
+                               u"< :irc.test 904 Timer :SASL authentication failed"_s, u"> QUIT"_s}
+                                        << refused + u"アカウント名かパスワードが違います"_s;
+        QTest::newRow("too long") << u"secret"_s
+                                  << granted
+                + QStringList {u"> AUTHENTICATE AHRpbWVyAHNlY3JldA=="_s,
+                               u"< :irc.test 905 Timer :SASL message too long"_s, u"> QUIT"_s}
+                                  << refused + u"アカウント名かパスワードが長すぎます"_s;
+        QTest::newRow("a challenge aborts")
+            << u"secret"_s
+            << QStringList {offer,
+                            u"> CAP REQ :echo-message sasl"_s,
+                            u"< :irc.test CAP Timer ACK :echo-message sasl"_s,
+                            u"> AUTHENTICATE PLAIN"_s,
+                            u"< AUTHENTICATE Zm9v"_s,
+                            u"> AUTHENTICATE *"_s,
+                            u"< :irc.test 906 Timer :SASL authentication aborted"_s,
+                            u"> QUIT"_s}
+            << u"[x] アカウントのログインが中断されました"_s;
+        QTest::newRow("EXTERNAL only")
+            << u"secret"_s << QStringList {u"< :irc.test CAP * LS :sasl=EXTERNAL"_s, u"> CAP END"_s}
+            << u"[-] サーバがアカウントのログイン（SASL PLAIN）に対応していないため、アカウントを使わずにログインします"_s;
+        QTest::newRow("no CAP at all")
+            << u"secret"_s
+            << QStringList {u"< :irc.test 421 Timer CAP :Unknown command"_s,
+                            u"< :irc.test 001 Timer :Welcome"_s}
+            << u"[-] サーバがアカウントのログイン（SASL）に対応していないため、アカウントを使わずにログインします"_s;
+    }
+    void accountLogsInBySasl()
+    {
+        QFETCH(QString, password);
+        QFETCH(QStringList, exchange);
+        QFETCH(QString, status);
+        QVERIFY(session->connect(u"timer"_s, password));
+        QVERIFY(!server->receivedLines().join('\n').contains("PASS"));
+        for (qsizetype i = 0; i < exchange.size(); ++i) {
+            if (exchange[i].startsWith(u'>'))
+                continue;
+            QList<QByteArray> answer;
+            for (qsizetype j = i + 1; j < exchange.size() && exchange[j].startsWith(u'>'); ++j)
+                answer << exchange[j].mid(2).toLatin1();
+            session->markSent();
+            QCOMPARE(session->answerTo(exchange[i].mid(2).toLatin1() + "\r\n"), answer);
+        }
+        if (!status.isEmpty())
+            QVERIFY2(session->statusLines.contains(status),
+                     qPrintable(session->statusLines.join(u'\n')));
+        const QString encoded
+            = QString::fromLatin1((QByteArray("\0timer\0", 7) + password.toLatin1()).toBase64());
+        for (const QString &line : std::as_const(session->statusLines))
+            QVERIFY(!line.contains(password) && !line.contains(encoded.left(12)));
+    }
+
     void loginLinesWaitWithoutHoldingUpTheWindow()
     {
         QStringList logWhenConnectReturned;

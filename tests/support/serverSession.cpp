@@ -31,9 +31,11 @@ IrcSession &ServerSession::session() const
     return form ? form->session() : *bareSession;
 }
 
-bool ServerSession::connect()
+bool ServerSession::connect(const QString &account, const QString &password)
 {
     ConnectionChoice choice;
+    choice.account = account;
+    choice.password = password;
     choice.server = u"127.0.0.1"_s;
     choice.port = server->portText();
     choice.nick = u"Timer"_s;

@@ -22,8 +22,8 @@ public:
                            const QString &channel = QStringLiteral("#chan"));
 
     IrcSession &session() const;
-    // Connected, with the nickname and user lines received.
-    bool connect();
+    // Connected, with the nickname and user lines received; with an account, to log in by SASL.
+    bool connect(const QString &account = {}, const QString &password = {});
     bool logIn();
 
     // The lines the program sent since the last mark.
