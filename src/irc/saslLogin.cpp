@@ -43,7 +43,10 @@ SaslLogin::Step SaslLogin::answer(const IrcMessage &message)
         return step;
     if (message.command == u"AUTHENTICATE") {
         // Neither mechanism has a challenge: anything but the empty one ends the exchange.
-        if (m_payloadSent || message.parameters.value(0) != u"+") {
+        // InspIRCd sends it as a trailing parameter.
+        const QString challenge
+            = message.parameters.isEmpty() ? message.trailing : message.parameters.constFirst();
+        if (m_payloadSent || challenge != u"+") {
             step.lines << u"AUTHENTICATE *"_s;
             return step;
         }

@@ -90,9 +90,99 @@ QByteArray IrcServer::inspircdConfig() const
         config += "<module name=\"ssl_gnutls\">\n<sslprofile name=\"tls\" provider=\"gnutls\" "
                   "certfile=\""
             + m_tlsCertificate.toUtf8() + "\" keyfile=\"" + m_tlsKey.toUtf8()
-            + "\" requestclientcert=\"no\">\n<bind address=\"127.0.0.1\" port=\""
-            + QByteArray::number(m_tlsPort) + "\" type=\"clients\" sslprofile=\"tls\">\n";
+            + "\" hash=\"sha256\" requestclientcert=\"" + (m_accounts ? "yes" : "no")
+            + "\">\n<bind address=\"127.0.0.1\" port=\"" + QByteArray::number(m_tlsPort)
+            + "\" type=\"clients\" sslprofile=\"tls\">\n";
+    if (m_accounts)
+        config += servicesLinkConfig();
     return config;
+}
+
+QByteArray IrcServer::servicesLinkConfig() const
+{
+    const QByteArray port = QByteArray::number(m_linkPort);
+    return "<module name=\"spanningtree\">\n<module name=\"services_account\">\n"
+           "<module name=\"sasl\">\n<module name=\"sslinfo\">\n"
+           "<bind address=\"127.0.0.1\" port=\""
+        + port
+        + "\" type=\"servers\">\n"
+          "<link name=\"services.test.local\" ipaddr=\"127.0.0.1\" port=\""
+        + port
+        + "\" allowmask=\"127.0.0.1/32\" sendpass=\"link\" recvpass=\"link\">\n"
+          "<uline server=\"services.test.local\" silent=\"yes\">\n"
+          "<sasl target=\"services.test.local\">\n";
+}
+
+QByteArray IrcServer::athemeConfig() const
+{
+    // Modules load from the unpacked package, each after those it needs: Atheme would look
+    // for a module's dependencies where an installed package keeps them.
+    const QByteArray modules = otherFamilyFolder("atheme-services").toUtf8()
+        + "/usr/lib/x86_64-linux-gnu/atheme/modules/";
+    QByteArray config;
+    for (const char *module :
+         {"transport/rfc1459", "backend/corestorage", "protocol/base36uid", "protocol/inspircd",
+          "backend/opensex", "crypto/pbkdf2v2", "nickserv/main", "nickserv/register",
+          "nickserv/identify", "nickserv/cert", "nickserv/set_core", "nickserv/set_password",
+          "saslserv/main", "saslserv/plain", "saslserv/external"})
+        config += "loadmodule \"" + modules + module + "\";\n";
+    return config
+        + "serverinfo { name = \"services.test.local\"; desc = \"Kestrion test services\"; "
+          "numeric = \"00A\"; recontime = 1; netname = \"TestNet\"; "
+          "hidehostsuffix = \"users.test\"; adminname = \"Nobody\"; "
+          "adminemail = \"nobody@localhost\"; registeremail = \"nobody@localhost\"; "
+          "auth = none; casemapping = rfc1459; maxlogins = 5; maxusers = 5; mdlimit = 30; "
+          "emaillimit = 10; emailtime = 300; loglevel = { error; info; admin; network; }; };\n"
+          "uplink \""
+        + name().toLatin1()
+        + "\" { host = \"127.0.0.1\"; password = \"link\"; port = " + QByteArray::number(m_linkPort)
+        + "; };\n"
+          "nickserv { nick = \"NickServ\"; user = \"NickServ\"; host = \"services.test.local\"; "
+          "real = \"Nickname Services\"; maxnicks = 5; expire = 30; };\n"
+          "saslserv { nick = \"SaslServ\"; user = \"SaslServ\"; host = \"services.test.local\"; "
+          "real = \"SASL\"; };\n"
+          "general { commit_interval = 5; flood_msgs = 0; flood_time = 10; ratelimit_uses = 100; "
+          "ratelimit_period = 1; kline_time = 7; default_clone_allowed = 5; "
+          "default_clone_warn = 4; clone_time = 0; maxcertfp = 5; };\n"
+          "database { opensex; };\n";
+}
+
+bool IrcServer::startServices()
+{
+    const QString folder = otherFamilyFolder("atheme-services");
+    const QString services = m_dir.filePath(QStringLiteral("services"));
+    if (!QDir(m_dir.path()).mkpath(QStringLiteral("services"))
+        || !writeFile(QStringLiteral("services/atheme.conf"), athemeConfig())) {
+        m_failure = QStringLiteral("cannot write the services' configuration");
+        return false;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_LIBRARY_PATH"),
+                       folder + QStringLiteral("/usr/lib/x86_64-linux-gnu"));
+    m_services.setProcessEnvironment(environment);
+    m_services.setProcessChannelMode(QProcess::MergedChannels);
+    m_services.start(folder + QStringLiteral("/usr/bin/atheme-services"),
+                     {QStringLiteral("-n"), QStringLiteral("-c"),
+                      services + QStringLiteral("/atheme.conf"), QStringLiteral("-l"),
+                      services + QStringLiteral("/atheme.log"), QStringLiteral("-p"),
+                      services + QStringLiteral("/atheme.pid"), QStringLiteral("-D"), services});
+    if (!m_services.waitForStarted()) {
+        m_failure = QStringLiteral("the services did not start: ") + m_services.errorString();
+        return false;
+    }
+    QByteArray said;
+    const bool linked = QTest::qWaitFor(
+        [&] {
+            said += m_services.readAll();
+            return m_services.state() != QProcess::Running
+                || said.contains("finished synching with uplink");
+        },
+        15000);
+    if (!linked || m_services.state() != QProcess::Running) {
+        m_failure = QStringLiteral("the services did not link: ") + QString::fromLocal8Bit(said);
+        return false;
+    }
+    return true;
 }
 
 QByteArray IrcServer::hybridConfig() const
@@ -129,6 +219,11 @@ bool IrcServer::writeConfig()
         return false;
     }
     m_port = probe.serverPort();
+    if (m_accounts && m_linkPort == 0) {
+        QTcpServer linkProbe;
+        linkProbe.listen(QHostAddress::LocalHost);
+        m_linkPort = linkProbe.serverPort();
+    }
     // A restart keeps its ports.
     if (!m_tlsCertificate.isEmpty() && m_tlsPort == 0) {
         QTcpServer tlsProbe;
@@ -208,11 +303,15 @@ bool IrcServer::start()
             + QString::fromLocal8Bit(m_process.readAll());
         return false;
     }
-    return true;
+    return !m_accounts || startServices();
 }
 
 void IrcServer::stop()
 {
+    if (m_services.state() != QProcess::NotRunning) {
+        m_services.kill();
+        m_services.waitForFinished(5000);
+    }
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.kill();

@@ -28,6 +28,9 @@ public:
     // password every client must give (ngIRCd).
     void setTls(const QString &certificateFile, const QString &keyFile);
     void setPassword(const QByteArray &password) { m_password = password; }
+    // Before start(), InspIRCd only: account services (Atheme) linked to the server, so that
+    // clients log in to accounts by SASL; over TLS the server asks for a client certificate.
+    void setAccounts(bool accounts) { m_accounts = accounts; }
     quint16 tlsPort() const { return m_tlsPort; }
 
     // Starts the server and waits until it takes connections; false with a reason otherwise.
@@ -45,6 +48,9 @@ private:
     QByteArray ngircdConfig() const;
     QByteArray inspircdConfig() const;
     QByteArray hybridConfig() const;
+    QByteArray servicesLinkConfig() const;
+    QByteArray athemeConfig() const;
+    bool startServices();
     QString otherFamilyFolder(const char *package) const;
     QByteArray pathOf(const char *relative) const;
 
@@ -52,6 +58,9 @@ private:
     Family m_family;
     QTemporaryDir m_dir;
     QProcess m_process;
+    QProcess m_services;
+    bool m_accounts = false;
+    quint16 m_linkPort = 0;
     quint16 m_port = 0;
     quint16 m_tlsPort = 0;
     QString m_tlsCertificate;
