@@ -117,45 +117,27 @@ QByteArray IrcServer::athemeConfig() const
 {
     // Modules load from the unpacked package, each after those it needs: Atheme would look
     // for a module's dependencies where an installed package keeps them.
-    const QByteArray modules = otherFamilyFolder("atheme-services").toUtf8()
-        + "/usr/lib/x86_64-linux-gnu/atheme/modules/";
     QByteArray config;
     for (const char *module :
          {"transport/rfc1459", "backend/corestorage", "protocol/base36uid", "protocol/inspircd",
           "backend/opensex", "crypto/pbkdf2v2", "nickserv/main", "nickserv/register",
           "nickserv/identify", "nickserv/cert", "nickserv/set_core", "nickserv/set_password",
           "saslserv/main", "saslserv/plain", "saslserv/external"})
-        config += "loadmodule \"" + modules + module + "\";\n";
+        config += "loadmodule \"" + otherFamilyFolder("atheme-services").toUtf8()
+            + "/usr/lib/x86_64-linux-gnu/atheme/modules/" + module + "\";\n";
     return config
         + "serverinfo { name = \"services.test.local\"; desc = \"Kestrion test services\"; "
-          "numeric = \"00A\"; recontime = 1; netname = \"TestNet\"; "
-          "hidehostsuffix = \"users.test\"; adminname = \"Nobody\"; "
-          "adminemail = \"nobody@localhost\"; registeremail = \"nobody@localhost\"; "
-          "auth = none; casemapping = rfc1459; maxlogins = 5; maxusers = 5; mdlimit = 30; "
-          "emaillimit = 10; emailtime = 300; loglevel = { error; info; admin; network; }; };\n"
-          "uplink \""
+          "numeric = \"00A\"; recontime = 1; netname = \"TestNet\"; hidehostsuffix = \"test\"; "
+          "adminname = \"Nobody\"; adminemail = \"nobody@localhost\"; };\nuplink \""
         + name().toLatin1()
         + "\" { host = \"127.0.0.1\"; password = \"link\"; port = " + QByteArray::number(m_linkPort)
-        + "; };\n"
-          "nickserv { nick = \"NickServ\"; user = \"NickServ\"; host = \"services.test.local\"; "
-          "real = \"Nickname Services\"; maxnicks = 5; expire = 30; };\n"
-          "saslserv { nick = \"SaslServ\"; user = \"SaslServ\"; host = \"services.test.local\"; "
-          "real = \"SASL\"; };\n"
-          "general { commit_interval = 5; flood_msgs = 0; flood_time = 10; ratelimit_uses = 100; "
-          "ratelimit_period = 1; kline_time = 7; default_clone_allowed = 5; "
-          "default_clone_warn = 4; clone_time = 0; maxcertfp = 5; };\n"
-          "database { opensex; };\n";
+        + "; };\nnickserv { };\nsaslserv { };\ndatabase { opensex; };\n";
 }
 
 bool IrcServer::startServices()
 {
     const QString folder = otherFamilyFolder("atheme-services");
-    const QString services = m_dir.filePath(QStringLiteral("services"));
-    if (!QDir(m_dir.path()).mkpath(QStringLiteral("services"))
-        || !writeFile(QStringLiteral("services/atheme.conf"), athemeConfig())) {
-        m_failure = QStringLiteral("cannot write the services' configuration");
-        return false;
-    }
+    const QString run = m_dir.filePath(QStringLiteral("run"));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LD_LIBRARY_PATH"),
                        folder + QStringLiteral("/usr/lib/x86_64-linux-gnu"));
@@ -163,26 +145,22 @@ bool IrcServer::startServices()
     m_services.setProcessChannelMode(QProcess::MergedChannels);
     m_services.start(folder + QStringLiteral("/usr/bin/atheme-services"),
                      {QStringLiteral("-n"), QStringLiteral("-c"),
-                      services + QStringLiteral("/atheme.conf"), QStringLiteral("-l"),
-                      services + QStringLiteral("/atheme.log"), QStringLiteral("-p"),
-                      services + QStringLiteral("/atheme.pid"), QStringLiteral("-D"), services});
-    if (!m_services.waitForStarted()) {
-        m_failure = QStringLiteral("the services did not start: ") + m_services.errorString();
-        return false;
-    }
+                      m_dir.filePath(QStringLiteral("etc/atheme.conf")), QStringLiteral("-D"), run,
+                      QStringLiteral("-l"), run + QStringLiteral("/atheme.log"),
+                      QStringLiteral("-p"), run + QStringLiteral("/atheme.pid")});
     QByteArray said;
-    const bool linked = QTest::qWaitFor(
-        [&] {
-            said += m_services.readAll();
-            return m_services.state() != QProcess::Running
-                || said.contains("finished synching with uplink");
-        },
-        15000);
-    if (!linked || m_services.state() != QProcess::Running) {
+    const bool linked = m_services.waitForStarted()
+        && QTest::qWaitFor(
+                            [&] {
+                                said += m_services.readAll();
+                                return said.contains("finished synching with uplink")
+                                    || m_services.state() != QProcess::Running;
+                            },
+                            15000)
+        && m_services.state() == QProcess::Running;
+    if (!linked)
         m_failure = QStringLiteral("the services did not link: ") + QString::fromLocal8Bit(said);
-        return false;
-    }
-    return true;
+    return linked;
 }
 
 QByteArray IrcServer::hybridConfig() const
@@ -243,7 +221,8 @@ bool IrcServer::writeConfig()
         return writeFile(QStringLiteral("etc/ircd.motd"), "Kestrion test server\n")
             && writeFile(QStringLiteral("etc/ngircd.conf"), ngircdConfig());
     case Family::Inspircd:
-        return writeFile(QStringLiteral("etc/inspircd.conf"), inspircdConfig());
+        return writeFile(QStringLiteral("etc/inspircd.conf"), inspircdConfig())
+            && (!m_accounts || writeFile(QStringLiteral("etc/atheme.conf"), athemeConfig()));
     case Family::Hybrid:
         return writeFile(QStringLiteral("etc/ircd.conf"), hybridConfig());
     }

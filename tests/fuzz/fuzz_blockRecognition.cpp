@@ -4,7 +4,6 @@
 
 #include "fuzzCheck.h"
 #include "irc/blockRecognition.h"
-#include "irc/capNegotiation.h"
 #include "irc/receivedLines.h"
 #include "platform/cp932.h"
 
@@ -46,17 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const qsizetype cut = block.size() / 2;
         const QString joined = lines.take(block.left(cut)) + lines.take(block.mid(cut));
         require(joined == block.left(block.lastIndexOf(u'\n') + 1));
-    }
-    // Whatever the server says, the account's password leaves only encoded, and only after the
-    // server has asked for it.
-    const QString password = u"secret\nQUIT"_s;
-    CapNegotiation negotiation(SaslLogin(SaslLogin::Mechanism::Plain, nick, password));
-    for (const IrcMessage &message : messages) {
-        const CapNegotiation::Answer answer = negotiation.answer(message);
-        for (const QString &line : answer.lines)
-            require(!line.contains(u'\n') && !line.contains(u'\r'));
-        for (const QString &status : answer.status)
-            require(!status.contains(password) || block.contains(password));
     }
     (void)isNicknameUnavailable(messages);
     (void)banText(messages);

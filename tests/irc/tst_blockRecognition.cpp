@@ -266,37 +266,84 @@ private slots:
     }
 
     // The capabilities asked for, whatever the server offers and however it answers; tags
-    // never hide a line's command.
+    // never hide a line's command. With an account ("timer", password "secret"), the SASL
+    // exchange and what the status log says of it.
     void capabilitiesAreAskedForAndTheLoginGoesOn_data()
     {
+        QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("block");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<bool>("echoes");
+        QTest::addColumn<QString>("status");
         QTest::newRow("echo and time offered")
-            << u":s CAP * LS :multi-prefix echo-message sasl=PLAIN server-time\r\n"_s
-            << QStringList {u"CAP REQ :echo-message server-time"_s} << false;
+            << QString() << u":s CAP * LS :multi-prefix echo-message sasl=PLAIN server-time\r\n"_s
+            << QStringList {u"CAP REQ :echo-message server-time"_s} << false << QString();
         QTest::newRow("a list in two lines")
-            << u":s CAP * LS * :echo-message\r\n:s CAP * LS :away-notify\r\n"_s
-            << QStringList {u"CAP REQ :echo-message"_s} << false;
-        QTest::newRow("nothing wanted")
-            << u":s CAP * LS :multi-prefix\r\n"_s << QStringList {u"CAP END"_s} << false;
+            << QString() << u":s CAP * LS * :echo-message\r\n:s CAP * LS :away-notify\r\n"_s
+            << QStringList {u"CAP REQ :echo-message"_s} << false << QString();
+        QTest::newRow("nothing wanted") << QString() << u":s CAP * LS :multi-prefix\r\n"_s
+                                        << QStringList {u"CAP END"_s} << false << QString();
         QTest::newRow("granted, the reply tagged")
-            << u"@time=2026-12-09T13:00:00.000Z :s CAP Timer ACK :echo-message\r\n"_s
-            << QStringList {u"CAP END"_s} << true;
-        QTest::newRow("refused") << u":s CAP Timer NAK :echo-message\r\n"_s
-                                 << QStringList {u"CAP END"_s} << false;
+            << QString() << u"@time=2026-12-09T13:00:00.000Z :s CAP Timer ACK :echo-message\r\n"_s
+            << QStringList {u"CAP END"_s} << true << QString();
+        QTest::newRow("refused") << QString() << u":s CAP Timer NAK :echo-message\r\n"_s
+                                 << QStringList {u"CAP END"_s} << false << QString();
+        const QString granted = u":s CAP * LS :sasl=PLAIN,EXTERNAL\r\n:s CAP T ACK :sasl\r\n"_s;
+        const QStringList sent {u"CAP REQ :sasl"_s, u"AUTHENTICATE PLAIN"_s,
+                                u"AUTHENTICATE AHRpbWVyAHNlY3JldA=="_s};
+        const QString refused = u"[x] アカウントのログインが拒まれました: "_s;
+        const QString notUsed = u"に対応していないため、アカウントを使わずにログインします"_s;
+        QTest::newRow("SASL, logged in")
+            << u"secret"_s
+            << granted + u"AUTHENTICATE :+\r\n:s 900 T T!t@h timer :In\r\n:s 903 T :OK\r\n"_s
+            << sent + QStringList {u"CAP END"_s} << false
+            << u"[+] アカウントtimerでログインしました"_s;
+        // 1 + 5 + 1 + 293 bytes encode to exactly 400.
+        QTest::newRow("SASL, pieces of 400 bytes") << QString(293, u'p')
+                                                   << granted + u"AUTHENTICATE +\r\n"_s
+                                                   << sent.mid(0, 2)
+                + QStringList {
+                    u"AUTHENTICATE "_s
+                        + QString::fromLatin1(
+                            (QByteArray("\0timer\0", 7) + QByteArray(293, 'p')).toBase64()),
+                    u"AUTHENTICATE +"_s} << false << QString();
+        QTest::newRow("SASL, wrong password")
+            << u"secret"_s << granted + u"AUTHENTICATE +\r\n:s 904 T :No\r\n"_s << sent << false
+            << refused + u"アカウント名かパスワードが違います"_s;
+        QTest::newRow("SASL, too long")
+            << u"secret"_s << granted + u"AUTHENTICATE +\r\n:s 905 T :No\r\n"_s << sent << false
+            << refused + u"アカウント名かパスワードが長すぎます"_s;
+        QTest::newRow("SASL, a challenge aborts")
+            << u"secret"_s << granted + u"AUTHENTICATE Zm9v\r\n:s 906 T :Aborted\r\n"_s
+            << sent.mid(0, 2) + QStringList {u"AUTHENTICATE *"_s} << false
+            << u"[x] アカウントのログインが中断されました"_s;
+        QTest::newRow("SASL, only EXTERNAL offered")
+            << u"secret"_s << u":s CAP * LS :sasl=EXTERNAL\r\n"_s << QStringList {u"CAP END"_s}
+            << false << u"[-] サーバがアカウントのログイン（SASL PLAIN）"_s + notUsed;
+        QTest::newRow("SASL, no CAP at all")
+            << u"secret"_s << u":s 421 T CAP :Unknown\r\n:s 001 T :Hi\r\n"_s << QStringList()
+            << false << u"[-] サーバがアカウントのログイン（SASL）"_s + notUsed;
     }
     void capabilitiesAreAskedForAndTheLoginGoesOn()
     {
+        QFETCH(QString, password);
         QFETCH(QString, block);
         QFETCH(QStringList, answers);
         QFETCH(bool, echoes);
-        CapNegotiation negotiation;
+        QFETCH(QString, status);
+        CapNegotiation negotiation(
+            password.isEmpty() ? SaslLogin()
+                               : SaslLogin(SaslLogin::Mechanism::Plain, u"timer"_s, password));
         QStringList actual;
-        for (const IrcMessage &message : IrcMessage::parseBlock(block))
-            actual << negotiation.answer(message).lines;
+        QStringList said;
+        for (const IrcMessage &message : IrcMessage::parseBlock(block)) {
+            const CapNegotiation::Answer answer = negotiation.answer(message);
+            actual << answer.lines;
+            said << answer.status;
+        }
         QCOMPARE(actual, answers);
         QCOMPARE(negotiation.isEnabled(u"echo-message"), echoes);
+        QCOMPARE(said.value(0), status);
     }
 };
 

@@ -194,18 +194,37 @@ private slots:
         QCOMPARE(server->receivedLines().value(1), QByteArray("NICK Timer"));
     }
 
-    void aBanEndsTheReconnection()
+    // Knocking again would only be refused again: a ban, or the account's password refused.
+    void aRefusalEndsTheReconnection_data()
     {
-        QVERIFY(session->connect());
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("banned")
+            << QString()
+            << QByteArray(":irc.test 465 Timer :You are banned from this server (flooding)\r\n")
+            << u"[x] You are banned from this server (flooding)"_s;
+        QTest::newRow("account refused")
+            << u"timer"_s
+            << QByteArray(":irc.test CAP * LS :sasl\r\n:irc.test CAP Timer ACK :sasl\r\n"
+                          "AUTHENTICATE +\r\n:irc.test 904 Timer :SASL authentication failed\r\n")
+            << u"[x] アカウントのログインが拒まれました: アカウント名かパスワードが違います"_s;
+    }
+    void aRefusalEndsTheReconnection()
+    {
+        QFETCH(QString, account);
+        QFETCH(QByteArray, refusal);
+        QFETCH(QString, status);
+        QVERIFY(session->connect(account, u"secret"_s));
         QVERIFY(session->logIn());
         server->closeClient();
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
-        server->send(":irc.test 465 Timer :You are banned from this server (flooding)\r\n");
+        server->send(refusal);
         QTRY_VERIFY(!session->session().isReconnecting());
         server->closeClient();
         QTRY_COMPARE(session->statusLines.constLast(), u"[x] 127.0.0.1から切断しました"_s);
-        QVERIFY(session->statusLines.contains(u"[x] You are banned from this server (flooding)"_s));
+        QVERIFY(session->statusLines.contains(status));
         QTest::qWait(20 * secondMs);
         QCOMPARE(server->clientsAccepted(), 2);
     }
