@@ -266,13 +266,14 @@ void frmConnect::cmdCertificate_Click()
 
 bool frmConnect::accountMayGo()
 {
-    if (!txtCertificate->text().isEmpty() && !chkTls->isChecked()) {
+    const bool certificate = !txtCertificate->text().trimmed().isEmpty();
+    if (certificate && !chkTls->isChecked()) {
         messageBox(
             u"クライアント証明書はTLSの接続でのみ使えます。\r\n「TLSを使う」を選んでください。"_s,
             MB_ICONEXCLAMATION, windowTitle());
         return false;
     }
-    if (txtAccount->text().isEmpty() || !txtCertificate->text().isEmpty() || chkTls->isChecked())
+    if (txtAccount->text().trimmed().isEmpty() || certificate || chkTls->isChecked())
         return true;
     return messageBox(u"TLSを使わないため、アカウントのパスワードが暗号化されずにネットワークを通り"
                       u"ます。\r\nこのまま接続しますか？"_s,
