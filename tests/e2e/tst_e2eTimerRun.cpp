@@ -92,14 +92,15 @@ private slots:
             const QRegularExpressionMatch match = seconds.match(reported);
             const qint64 observedMs = said[i].arrivedMs - originMs - expected[i].idealMs;
             // The account's word stands to the second of the server's clock; a PING's answer
-            // is a bound, which irc2 gives up to 0.2 s late.
+            // is a bound, which irc2 gives 0.2 s late when the PING comes in a read of its own,
+            // as it may on a busy machine: within the half second the log calls on time.
             const bool predicted = reported.contains(u"計算では"_s);
             if (predicted && reported.contains(u"予定どおり"_s) && observedMs <= lateMs)
                 continue;
             QVERIFY2(match.hasMatch(), qPrintable(reported));
             const qint64 reportedMs = qRound(match.captured(1).toDouble() * 1000);
             const qint64 slackMs = predicted ? 1000 : 50;
-            const qint64 earlyMs = reported.contains(u"遅くとも"_s) ? 250 : slackMs;
+            const qint64 earlyMs = reported.contains(u"遅くとも"_s) ? 500 : slackMs;
             QVERIFY2(observedMs - reportedMs <= slackMs && reportedMs - observedMs <= earlyMs,
                      qPrintable(reported + u" / "_s + QString::number(observedMs)));
         }
