@@ -102,7 +102,8 @@ private:
 
     // サーバ → 接続 with F10 and the arrows; the dialog opens with the focus on 接続, and Tab
     // goes on to キャンセル, the nickname, the server, the port, the channel, the encoding (CP932,
-    // as preset), the TLS box and the password, and from there back to 接続.
+    // as preset), the TLS box, the account, the password, the certificate and its 参照...
+    // button, and from there back to 接続.
     void connectThroughDialog(const QString &host, quint16 port, bool tls = false)
     {
         QVERIFY(!desktop.waitForWindow(u"ケストリオン"_s, 10000).isEmpty());
@@ -119,7 +120,7 @@ private:
         desktop.keys({u"Tab"_s, u"Tab"_s});
         if (tls)
             desktop.keys({u"space"_s});
-        desktop.keys({u"Tab"_s, u"Tab"_s, u"space"_s});
+        desktop.keys({u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"space"_s});
     }
 
     // The chat box is the bottom strip of the compact window (measured from the window's own
