@@ -117,8 +117,15 @@ void SocketControl::Connect(const QString &host, const QString &port)
     // The name the user typed is the one the certificate must bear, and the one the server is
     // told (SNI), whatever the address it resolves to.
     socket()->setPeerVerifyName(trimmedHost);
-    m_socket->setLocalCertificate(m_clientCertificate ? *m_clientCertificate : QSslCertificate());
-    m_socket->setPrivateKey(m_clientKey ? *m_clientKey : QSslKey());
+    // A connection without one leaves the socket's configuration as it was made: Schannel
+    // fails the handshake on an empty certificate and key set explicitly.
+    if (m_clientCertificate) {
+        m_socket->setLocalCertificate(*m_clientCertificate);
+        m_socket->setPrivateKey(*m_clientKey);
+    } else if (!m_socket->localCertificate().isNull()) {
+        m_socket->setLocalCertificate(QSslCertificate());
+        m_socket->setPrivateKey(QSslKey());
+    }
     m_socket->connectToHostEncrypted(trimmedHost, quint16(portNumber));
 }
 
