@@ -51,12 +51,12 @@ void fill(QComboBox *box, const QStringList &entries, const QString &text)
         edit->setCursorPosition(0);
 }
 
-QPushButton *makeButton(const QString &text, QWidget *parent, int left, int top)
+QPushButton *makeButton(const QString &text, QWidget *parent, int left, int top, int height = 375)
 {
     auto *button = new QPushButton(text, parent);
     // Qt would make one of them the dialog's default button; Enter is handled by the dialog.
     button->setAutoDefault(false);
-    placeInTwips(button, left, top, 1335, 375);
+    placeInTwips(button, left, top, 1335, height);
     return button;
 }
 
@@ -120,8 +120,8 @@ frmConnect::frmConnect()
     txtCertificate->setToolTip(
         u"SASL EXTERNALでログインするクライアント証明書と秘密鍵のPEMファイル（TLSのみ）"_s);
     placeInTwips(txtCertificate, 1200, 1920, 1695, 270);
-    cmdCertificate = makeButton(u"参照..."_s, this, 3000, 1905);
-    placeInTwips(cmdCertificate, 3000, 1905, 1335, 300);
+    // As high as the box beside it.
+    cmdCertificate = makeButton(u"参照..."_s, this, 3000, 1905, 300);
     cmdCancel = makeButton(u"キャンセル"_s, this, 480, 2520);
     cmdConnect = makeButton(u"接続"_s, this, 2640, 2520);
 
