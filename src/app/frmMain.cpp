@@ -5,6 +5,7 @@
 #include "common/version.h"
 #include "frmConnect.h"
 #include "frmServerLog.h"
+#include "irc/channelPacer.h"
 #include "irc/ircSession.h"
 #include "logView.h"
 #include "platform/messageBox.h"
@@ -51,6 +52,7 @@ QString chatHint()
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
     , m_session(new IrcSession(this))
+    , m_pacer(new ChannelPacer(m_session, this))
     , m_run(new MeasurementRun(programCaption, this))
     , m_serverLog(std::make_unique<frmServerLog>())
 {
@@ -92,50 +94,22 @@ void frmMain::connectSession()
         m_session, &IrcSession::connectRefused, this,
         [](const QString &text, const QString &title) { messageBox(text, MB_ICONERROR, title); });
     connect(m_session, &IrcSession::connectFailed, this, &frmMain::reportConnectFailure);
+    connect(m_pacer, &ChannelPacer::statusLine, this, &frmMain::AddStatusLog);
 }
 
 void frmMain::connectRun()
 {
-    connect(m_run, &MeasurementRun::privmsgDue, m_session, &IrcSession::SendPrivmsg);
-    connect(m_run, &MeasurementRun::noticeDue, m_session, &IrcSession::SendNotice);
+    connect(m_run, &MeasurementRun::linesDue, m_pacer, &ChannelPacer::sendRunLines);
+    connect(m_run, &MeasurementRun::scheduleChanged, m_pacer, &ChannelPacer::protectSchedule);
     connect(m_run, &MeasurementRun::captionChanged, this, &frmMain::setWindowTitle);
     connect(m_run, &MeasurementRun::statusLine, this, &frmMain::AddStatusLog);
     connect(m_run, &MeasurementRun::phaseChanged, this, &frmMain::updateControls);
-    connect(m_run, &MeasurementRun::phaseChanged, this, &frmMain::runPhaseChanged);
-}
-
-void frmMain::runPhaseChanged()
-{
-    const MeasurementRun::Phase phase = m_run->phase();
-    const bool groupSent = (m_runPhase == MeasurementRun::Phase::Countdown
-                            || m_runPhase == MeasurementRun::Phase::Measuring)
-        && phase != m_runPhase;
-    m_runPhase = phase;
-    if (phase == MeasurementRun::Phase::Idle)
-        m_session->protectSchedule({});
-    // At once, so that the server reads its PING with the group's last line.
-    if (groupSent)
-        m_session->reportArrival();
 }
 
 void frmMain::startRun(const QString &minutesText)
 {
-    const ScheduledLines schedule = allRunLines(minutesText);
-    const FloodAccount::Plan plan = m_session->planStart(schedule);
-    if (plan.waitMs > 0)
-        AddStatusLog(u"[i] サーバの送信制限のため、"_s + QString::number((plan.waitMs + 999) / 1000)
-                     + u"秒後にカウントを始めます"_s);
-    QStringList late;
-    for (qsizetype i = 0; i < schedule.size(); ++i) {
-        if (plan.latenessMs[i] >= 100)
-            late << schedule[i].text + u"（"_s
-                    + QString::number(plan.latenessMs[i] / 1000.0, 'f', 1) + u"秒）"_s;
-    }
-    if (!late.isEmpty())
-        AddStatusLog(u"[-] サーバの送信制限のため、次の行は遅れてチャンネルに届きます: "_s
-                     + late.join(u"、"_s));
-    m_run->start(minutesText, plan.waitMs);
-    m_session->protectSchedule(m_run->upcomingLines());
+    const ScheduledLines lines = allRunLines(minutesText);
+    m_run->start(minutesText, lines, m_pacer->planStart(lines));
 }
 
 void frmMain::createControls()
@@ -311,9 +285,10 @@ void frmMain::updateControls()
     mnuConnect->setEnabled(!loggedIn
                            && (!m_session->isConnecting() || m_session->isReconnecting()));
     mnuDisconnect->setEnabled(loggedIn ? idle : offlineAttempt);
-    // A measurement can always be stopped, connected or not; a countdown cannot.
+    // A measurement, and the wait before a countdown, can always be stopped, connected or not;
+    // a countdown cannot.
     cmdCount->setText(idle ? u"開始"_s : u"中断"_s);
-    cmdCount->setEnabled(idle ? loggedIn : m_run->phase() == MeasurementRun::Phase::Measuring);
+    cmdCount->setEnabled(idle ? loggedIn : m_run->phase() != MeasurementRun::Phase::Countdown);
     cboMinutes->setEnabled(loggedIn && idle);
     setBackgroundColour(cboMinutes, cboMinutes->isEnabled() ? COLOR_WINDOW : COLOR_SCROLLBAR);
     txtSend->setEnabled(loggedIn);
@@ -407,7 +382,7 @@ void frmMain::txtSend_ReturnPressed()
     const QString text = withoutSurroundingBlanks(txtSend->text());
     if (text.isEmpty())
         return;
-    m_session->SendChatText(text);
+    m_pacer->SendChatText(text);
     txtSend->clear();
 }
 
@@ -438,8 +413,9 @@ void frmMain::cboMinutes_LostFocus()
 
 void frmMain::cmdCount_Click()
 {
-    if (m_run->phase() == MeasurementRun::Phase::Measuring) {
-        m_run->interrupt();
+    if (m_run->isInProgress()) {
+        if (m_run->phase() != MeasurementRun::Phase::Countdown)
+            m_run->interrupt();
         return;
     }
     // The box is validated whenever it loses the focus; this catches a start that came without

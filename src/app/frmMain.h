@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <memory>
 
+class ChannelPacer;
 class IrcSession;
 class LogView;
 class MeasurementRun;
@@ -19,8 +20,8 @@ class frmConnect;
 class frmServerLog;
 
 // The program's start-up window: its controls, menus and logs. It lives as long as the process
-// and joins the IRC session to the run: what the run announces goes to the session, and what
-// either reports shows here.
+// and joins the IRC session, the channel's pace and the run: what the run announces goes to the
+// pacer, which writes it through the session, and what any of them reports shows here.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
     // False when another copy was running and this one was turned away.
     bool isRunningCopy() const { return m_runningCopy; }
     IrcSession &session() const { return *m_session; }
+    ChannelPacer &pacer() const { return *m_pacer; }
     MeasurementRun &run() const { return *m_run; }
     // The single server-log window; its object lives as long as this window.
     frmServerLog &serverLog() const { return *m_serverLog; }
@@ -70,7 +72,6 @@ private:
     void createMenus();
     void connectSession();
     void connectRun();
-    void runPhaseChanged();
     // The run starts when the channel can get its lines on time.
     void startRun(const QString &minutesText);
     // The expanded view; the compact one ends above the status area.
@@ -99,8 +100,8 @@ private:
     QAction *mnuStatus;
 
     IrcSession *m_session;
+    ChannelPacer *m_pacer;
     MeasurementRun *m_run;
-    MeasurementRun::Phase m_runPhase = MeasurementRun::Phase::Idle;
     platform::InstanceLock m_instanceLock;
     bool m_runningCopy = false;
     std::unique_ptr<frmServerLog> m_serverLog;

@@ -1,5 +1,7 @@
 #include "capNegotiation.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -36,13 +38,16 @@ CapNegotiation::Answer CapNegotiation::answer(const IrcMessage &message)
             m_authenticating = false;
             answer.accountRefused = step.refused;
             if (!step.refused)
-                answer.lines << u"CAP END"_s;
+                end(answer);
         }
         return answer;
     }
     // A server that knows no CAP has welcomed us without it.
-    if (message.isNumeric(u"001") && !m_listed && m_sasl.isWanted())
-        dropAccount(answer, u"サーバがアカウントのログイン（SASL）に対応していないため"_s);
+    if (message.isNumeric(u"001")) {
+        if (!m_listed && m_sasl.isWanted())
+            dropAccount(answer, u"サーバがアカウントのログイン（SASL）に対応していないため"_s);
+        m_ended = true;
+    }
     if (message.command != u"CAP")
         return answer;
     const QString subcommand = message.parameters.value(1);
@@ -65,15 +70,46 @@ CapNegotiation::Answer CapNegotiation::answer(const IrcMessage &message)
             answer.lines << m_sasl.firstLine();
             return answer;
         }
-        answer.lines << u"CAP END"_s;
+        end(answer);
         return answer;
     }
     if (subcommand == u"NAK") {
         if (namesIn(message.trailing).contains(u"sasl"))
             dropAccount(answer, u"サーバがアカウントのログインを受け付けなかったため"_s);
-        answer.lines << u"CAP END"_s;
+        end(answer);
+    }
+    if (subcommand == u"DEL") {
+        for (const QString &name : namesIn(message.trailing)) {
+            m_offered.removeAll(name);
+            m_enabled.removeAll(name);
+        }
+    }
+    if (subcommand == u"NEW" && m_ended) {
+        QStringList request;
+        for (const QString &name : namesIn(message.trailing)) {
+            m_offered << name;
+            if (wanted.contains(name) && !m_enabled.contains(name))
+                request << name;
+        }
+        if (!request.isEmpty())
+            answer.lines << u"CAP REQ :"_s + request.join(u' ');
     }
     return answer;
+}
+
+bool CapNegotiation::isBouncer() const
+{
+    return std::any_of(m_offered.cbegin(), m_offered.cend(), [](const QString &name) {
+        return name.startsWith(u"znc.in/") || name.startsWith(u"soju.im/");
+    });
+}
+
+void CapNegotiation::end(Answer &answer)
+{
+    if (m_ended)
+        return;
+    answer.lines << u"CAP END"_s;
+    m_ended = true;
 }
 
 CapNegotiation::Answer CapNegotiation::answerList()
@@ -93,7 +129,10 @@ CapNegotiation::Answer CapNegotiation::answerList()
                         u"サーバがアカウントのログイン（SASL "_s + m_sasl.mechanismName()
                             + u"）に対応していないため"_s);
     }
-    answer.lines << (request.isEmpty() ? u"CAP END"_s : u"CAP REQ :"_s + request.join(u' '));
+    if (request.isEmpty())
+        end(answer);
+    else
+        answer.lines << u"CAP REQ :"_s + request.join(u' ');
     return answer;
 }
 

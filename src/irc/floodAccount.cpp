@@ -4,52 +4,40 @@
 
 namespace {
 
-// How finely the wait at the start is chosen.
-constexpr qint64 planStepMs = 100;
 // ngIRCd handles three lines of what it has read in one pass; lines it reads within this
 // span of each other share a pass.
 constexpr qint64 ngircdLinesPerPass = 3;
 constexpr qint64 readTogetherMs = 100;
-
-QStringView commandOf(QStringView line)
-{
-    return line.left(line.indexOf(u' '));
-}
+// A server reads a line up to this length, CR LF included, and drops the rest of it.
+constexpr qsizetype serverLineBytes = 512;
 
 // The targets of a PRIVMSG or NOTICE, each of which the server counts.
-qint64 targetsOf(QStringView line)
+qint64 targetsOf(const IrcMessage &message)
 {
-    const QStringView rest = line.mid(line.indexOf(u' ') + 1);
-    return rest.left(rest.indexOf(u' ')).count(u',') + 1;
-}
-
-bool isMessage(QStringView command)
-{
-    return command == u"PRIVMSG" || command == u"NOTICE";
+    return message.parameters.value(0).count(u',') + 1;
 }
 
 // The letters of a MODE line's change, "+sn" of "MODE #c +sn"; none for a query.
-qint64 modeLettersOf(QStringView line)
+qint64 modeLettersOf(const IrcMessage &message)
 {
-    const QStringList words = line.toString().split(u' ');
-    const QString change = words.value(2);
+    const QString change = message.parameters.value(1);
     return change.size() - change.count(u'+') - change.count(u'-');
 }
 
 // ircd-irc2's penalty of its command handlers (ircd/s_user.c, ircd/channel.c), added once
 // the client is registered; USER registers it, and so pays its own.
-qint64 irc2HandlerPenalty(QStringView line)
+qint64 irc2HandlerPenalty(const IrcMessage &message)
 {
-    const QStringView command = commandOf(line);
-    if (isMessage(command))
-        return targetsOf(line);
+    const QString &command = message.command;
+    if (message.isTextMessage())
+        return targetsOf(message);
     if (command == u"NAMES")
         return 4;
     if (command == u"JOIN")
         return 2;
     // Each letter of a change costs 3, whether or not we may make it.
     if (command == u"MODE")
-        return std::max<qint64>(1, 3 * modeLettersOf(line));
+        return std::max<qint64>(1, 3 * modeLettersOf(message));
     if (command == u"USER")
         return 1;
     if (command == u"PING" || command == u"PONG")
@@ -77,6 +65,11 @@ FloodAccount::Family FloodAccount::familyOf(QStringView version)
     return Family::Unknown;
 }
 
+FloodAccount::Line FloodAccount::lineOf(const QString &line, qsizetype wireBytes, qint64 dueMs)
+{
+    return {IrcMessage::parse(line), std::min(wireBytes, serverLineBytes), dueMs};
+}
+
 qint64 FloodAccount::Plan::worstLatenessMs() const
 {
     return latenessMs.isEmpty() ? 0 : *std::max_element(latenessMs.cbegin(), latenessMs.cend());
@@ -99,7 +92,8 @@ void FloodAccount::setFamily(Family family, qint64 readMs)
 
 qint64 FloodAccount::costMs(const Line &line) const
 {
-    const QStringView command = commandOf(line.text);
+    const IrcMessage &message = line.message;
+    const QString &command = message.command;
     switch (m_family) {
     case Family::Unnamed:
         return 0;
@@ -109,15 +103,15 @@ qint64 FloodAccount::costMs(const Line &line) const
             return 0;
         const bool registered = m_registered || command == u"USER";
         const qint64 seconds
-            = 1 + line.bytes / 100 + (registered ? irc2HandlerPenalty(line.text) : 0);
+            = 1 + line.bytes / 100 + (registered ? irc2HandlerPenalty(message) : 0);
         return seconds * 1000;
     }
     case Family::Ngircd:
         // Measured: the login holds the client as if each of its lines had cost a second.
         if (!m_registered)
             return 1000;
-        if (isMessage(command))
-            return (targetsOf(line.text) - 1) * 1000;
+        if (message.isTextMessage())
+            return (targetsOf(message) - 1) * 1000;
         return command == u"MODE" || command == u"NAMES" ? 1000 : 0;
     case Family::Inspircd:
         return 1000;
@@ -171,6 +165,17 @@ qint64 FloodAccount::book(const Line &line, qint64 sentMs)
     return relayMs;
 }
 
+qint64 FloodAccount::aheadMs(qint64 nowMs) const
+{
+    return std::max<qint64>(0, std::max(m_accountMs, m_lastRelayMs) - nowMs);
+}
+
+bool FloodAccount::isCaughtUp(qint64 sentMs) const
+{
+    return m_accountMs <= sentMs && m_lastRelayMs <= sentMs
+        && (m_family != Family::Ngircd || sentMs - m_passStartMs >= readTogetherMs);
+}
+
 qint64 FloodAccount::relayTime(const Line &line, qint64 sentMs) const
 {
     FloodAccount account = *this;
@@ -190,31 +195,61 @@ QList<qint64> FloodAccount::latenessOf(const QList<Line> &lines, qint64 startMs)
 
 FloodAccount::Plan FloodAccount::plan(const QList<Line> &lines, qint64 nowMs) const
 {
-    // Once the account has drained to the clock, waiting longer changes nothing.
-    const qint64 drainedMs = std::max<qint64>(0, std::max(m_accountMs, m_lastRelayMs) - nowMs);
-    Plan best;
-    best.latenessMs = latenessOf(lines, nowMs);
-    for (qint64 waitMs = planStepMs; best.worstLatenessMs() > 0 && waitMs <= drainedMs + planStepMs;
-         waitMs += planStepMs) {
-        Plan candidate {waitMs, latenessOf(lines, nowMs + waitMs)};
-        if (candidate.worstLatenessMs() < best.worstLatenessMs())
-            best = candidate;
+    // The schedule alone from an empty account: where it is caught up at a line, any start
+    // whose account has caught up there too goes on exactly as this one does.
+    FloodAccount empty(m_family);
+    empty.m_registered = m_registered;
+    QList<bool> caughtUp(lines.size());
+    QList<qint64> worstFrom(lines.size() + 1, 0);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        caughtUp[i] = empty.isCaughtUp(lines[i].dueMs);
+        worstFrom[i] = empty.book(lines[i], lines[i].dueMs) - lines[i].dueMs;
     }
-    return best;
+    for (qsizetype i = lines.size() - 1; i >= 0; --i)
+        worstFrom[i] = std::max(worstFrom[i], worstFrom[i + 1]);
+    const auto worstAfter = [&](qint64 startMs) {
+        FloodAccount account = *this;
+        qint64 worst = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const qint64 sentMs = startMs + lines[i].dueMs;
+            if (caughtUp[i] && account.isCaughtUp(sentMs))
+                return std::max(worst, worstFrom[i]);
+            worst = std::max(worst, account.book(lines[i], sentMs) - sentMs);
+        }
+        return worst;
+    };
+    // Waiting only helps until the account has drained; the least wait that does as well as
+    // waiting that long is found by halving, which a later start never makes worse.
+    qint64 earliest = nowMs;
+    qint64 latest = nowMs + aheadMs(nowMs) + readTogetherMs;
+    const qint64 best = std::max<qint64>(0, worstAfter(latest));
+    if (worstAfter(earliest) <= best)
+        latest = earliest;
+    while (earliest < latest) {
+        const qint64 middle = earliest + (latest - earliest) / 2;
+        if (worstAfter(middle) <= best)
+            latest = middle;
+        else
+            earliest = middle + 1;
+    }
+    return {latest - nowMs, latenessOf(lines, latest)};
 }
 
 bool FloodAccount::delaysNothing(const Line &line, qint64 sentMs, const QList<Line> &schedule) const
 {
-    const QList<qint64> without = latenessOf(schedule, 0);
-    FloodAccount account = *this;
+    FloodAccount without = *this;
+    FloodAccount with = *this;
     bool booked = false;
-    for (qsizetype i = 0; i < schedule.size(); ++i) {
-        if (!booked && schedule[i].dueMs > sentMs) {
-            account.book(line, sentMs);
+    for (const Line &due : schedule) {
+        if (!booked && due.dueMs > sentMs) {
+            with.book(line, sentMs);
             booked = true;
         }
-        const qint64 lateness = account.book(schedule[i], schedule[i].dueMs) - schedule[i].dueMs;
-        if (lateness > std::max<qint64>(0, without[i]))
+        // Both accounts have drained: the line weighs on nothing after this.
+        if (booked && with.isCaughtUp(due.dueMs) && without.isCaughtUp(due.dueMs))
+            return true;
+        const qint64 lateness = with.book(due, due.dueMs) - due.dueMs;
+        if (lateness > std::max<qint64>(0, without.book(due, due.dueMs) - due.dueMs))
             return false;
     }
     return true;

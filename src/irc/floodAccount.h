@@ -1,14 +1,16 @@
 #pragma once
 
+#include "ircMessage.h"
+
 #include <QList>
-#include <QString>
 
 // The server's account of our lines under its flood control. Every line a client sends adds
 // to its account by the rule of the server's family; the account never falls below the
 // server's clock, and the server takes the client's next line only while the account is not too
 // far ahead of that clock. A held line holds every line after it. Times are milliseconds on
 // our own clock; the server's clock may stand up to a second apart from it (whole seconds,
-// another machine), and every prediction leans a second to the late side for it.
+// another machine), and irc2's, InspIRCd's and UnrealIRCd's predictions lean a second to the
+// late side for it.
 class FloodAccount
 {
 public:
@@ -19,13 +21,16 @@ public:
     // The family named by a server's version, the second parameter of its 004.
     static Family familyOf(QStringView version);
 
-    // A line as the server reads it: the IRC line and its length on the wire, CR LF included.
+    // A line as the server reads it: the IRC line, and its length on the wire with CR LF, of
+    // which a server reads no more than a line's 512 bytes.
     struct Line
     {
-        QString text;
+        IrcMessage message;
         qsizetype bytes = 0;
         qint64 dueMs = 0;
     };
+    static Line lineOf(const QString &line, qsizetype wireBytes, qint64 dueMs = 0);
+
     // When to start a schedule of lines: the least wait after which all reach the channel on
     // time, or, where no wait does, the wait after which the latest is least late.
     struct Plan
@@ -40,7 +45,6 @@ public:
     {
     }
 
-    Family family() const { return m_family; }
     // The server has named its family in a reply that arrived at readMs: the lines booked
     // before are counted again by its rule, as read by then (a server may read a new client's
     // login only after looking up its address).
@@ -52,9 +56,13 @@ public:
     qint64 book(const Line &line, qint64 sentMs);
     // When the server relays the last line booked.
     qint64 lastRelayMs() const { return m_lastRelayMs; }
+    // How far the account stands ahead of nowMs: what a schedule may have to wait for.
+    qint64 aheadMs(qint64 nowMs) const;
     // The same, without the line being sent.
     qint64 relayTime(const Line &line, qint64 sentMs) const;
-    // lines' dueMs count from the start of the schedule; nowMs is the earliest start.
+    // lines' dueMs count from the start of the schedule, in order; nowMs is the earliest start.
+    // Its cost does not grow with the wait: only the lines that the account still weighs on are
+    // booked for each start tried.
     Plan plan(const QList<Line> &lines, qint64 nowMs) const;
     // Whether a line sent at sentMs lets every line of the schedule (dueMs on our clock) still
     // reach the channel on time, as far as the lines alone would have.
@@ -63,6 +71,9 @@ public:
 private:
     qint64 costMs(const Line &line) const;
     qint64 aheadTakenMs() const;
+    // Nothing booked before still weighs on a line sent at sentMs: from here on, what happens
+    // to a schedule no longer depends on the past.
+    bool isCaughtUp(qint64 sentMs) const;
     QList<qint64> latenessOf(const QList<Line> &lines, qint64 startMs) const;
 
     Family m_family;

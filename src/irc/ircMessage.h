@@ -32,6 +32,8 @@ struct IrcMessage
     bool isFromUser() const { return prefix.contains(u'!'); }
     // The nickname of a user's source; empty for a server.
     QString sourceNick() const;
+    // A PRIVMSG or NOTICE: text for a channel or a user.
+    bool isTextMessage() const { return command == u"PRIVMSG" || command == u"NOTICE"; }
     // A line from a server with this numeric as its command.
     bool isNumeric(QStringView numeric) const;
     // A tag's value as it stands (escapes are not undone); empty when the line has no such tag.

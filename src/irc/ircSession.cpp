@@ -35,7 +35,6 @@ IrcSession::IrcSession(QObject *parent)
     , Ws(new SocketControl(this))
     , m_loginPause(new QTimer(this))
     , m_reconnection(new Reconnection(this))
-    , m_heldRelease(new QTimer(this))
 {
     Ws->setObjectName(u"Ws"_s);
     connect(Ws, &SocketControl::ConnectEvent, this, &IrcSession::Ws_Connect);
@@ -50,11 +49,29 @@ IrcSession::IrcSession(QObject *parent)
     m_loginPause->setTimerType(Qt::PreciseTimer);
     m_loginPause->setInterval(250);
     connect(m_loginPause, &QTimer::timeout, this, &IrcSession::sendLoginLines);
-    m_heldRelease->setSingleShot(true);
-    m_heldRelease->setTimerType(Qt::PreciseTimer);
-    connect(m_heldRelease, &QTimer::timeout, this, &IrcSession::sendHeldLines);
     connect(m_reconnection, &Reconnection::attemptDue, this, &IrcSession::reconnectNow);
     connect(m_reconnection, &Reconnection::loginOverdue, this, &IrcSession::giveUpAttempt);
+}
+
+bool IrcSession::isConnecting() const
+{
+    return m_state == State::Connecting || m_state == State::Greeting
+        || m_state == State::Registering;
+}
+
+WireEncoding IrcSession::encoding() const
+{
+    return Ws->encoding();
+}
+
+bool IrcSession::hasCapability(QStringView capability) const
+{
+    return m_capabilities.isEnabled(capability);
+}
+
+bool IrcSession::isBouncer() const
+{
+    return m_capabilities.isBouncer();
 }
 
 bool IrcSession::isConnected() const
@@ -87,6 +104,7 @@ void IrcSession::setReconnectSecondMs(int milliseconds)
 void IrcSession::connectTo(const ConnectionChoice &choice)
 {
     Ws->Close();
+    m_state = State::Offline;
     strChannel = choice.channel;
     strServer = choice.server;
     strNick = choice.nick;
@@ -99,7 +117,7 @@ void IrcSession::connectTo(const ConnectionChoice &choice)
     m_certificateFile = choice.certificateFile;
     if (!loadClientCertificate())
         return;
-    m_connecting = true;
+    m_state = State::Connecting;
     Ws->Connect(strServer, strPort);
     emit stateChanged();
 }
@@ -112,8 +130,7 @@ void IrcSession::disconnectFromServer()
         return;
     }
     cancelReconnection();
-    m_closeAskedFor = true;
-    m_connecting = false;
+    m_state = State::Quitting;
     Ws->Close();
     // Our own close raises no Close event, so the close handling runs here, once.
     Ws_Close();
@@ -123,7 +140,7 @@ void IrcSession::abandonReconnection()
 {
     if (!isReconnecting())
         return;
-    m_connecting = false;
+    m_state = State::Offline;
     Ws->Close();
     cancelReconnection();
 }
@@ -131,7 +148,7 @@ void IrcSession::abandonReconnection()
 void IrcSession::shutDown()
 {
     cancelReconnection();
-    m_connecting = false;
+    m_state = State::Offline;
     Ws->Close();
 }
 
@@ -141,12 +158,10 @@ void IrcSession::Ws_Connect()
     if (Ws->tls())
         emit statusLine(u"[+] "_s + Ws->tlsVersionName() + u"で暗号化しました"_s);
     m_connectHost = strServer;
-    m_serverNamed = false;
-    m_closeAskedFor = false;
+    m_state = State::Greeting;
     m_receivedLines.clear();
     m_capabilities = CapNegotiation(saslLogin());
-    // A new connection starts with an empty account, until its server names its family.
-    m_flood = FloodAccount();
+    emit connectionOpened();
     // The login lines wait a quarter of a second, without holding up a run's ticks.
     m_loginPause->start();
     emit stateChanged();
@@ -173,15 +188,15 @@ void IrcSession::Ws_DataArrival()
     Ws->GetData(read);
     emit dataReceived(read);
     const IrcMessages block = IrcMessage::parseBlock(m_receivedLines.take(read));
-    if (!blnLoggedIn) {
+    emit messagesArrived(block);
+    // Once the program has said QUIT, nothing the server says is answered.
+    if (m_state != State::Quitting)
         answerCapabilities(block);
-        noteServerFamily(block);
+    if (isConnecting())
         applyPreLoginTests(block);
-    } else {
-        takeArrivals(block);
+    else if (loggedIn())
         applyPostLoginTests(block);
-    }
-    if (!blnLoggedIn && !Ws->tls() && blockRecognition::isTlsRecord(read))
+    if (isConnecting() && !Ws->tls() && blockRecognition::isTlsRecord(read))
         emit statusLine(u"[x] サーバはTLSで応答しました: 「TLSを使う」を選んでください"_s);
     // The server's own reason (a throttle, a ban, too many connections) tells the user more
     // than the bare close that follows.
@@ -196,17 +211,17 @@ void IrcSession::applyPreLoginTests(const IrcMessages &block)
     if (blockRecognition::holds020(block)) {
         if (const std::optional<QString> name = blockRecognition::serverNameFrom020(block)) {
             strServer = *name;
-            m_serverNamed = true;
+            m_state = State::Registering;
         }
         emit statusLine(u"[+] 現在"_s + strServer + u"に接続しています"_s);
     }
     // Most networks send no 020 and answer from a server whose name differs from the
     // round-robin host the user chose; their welcome names it.
-    if (!m_serverNamed) {
+    if (m_state == State::Greeting) {
         if (const std::optional<QString> name
             = blockRecognition::serverNameFromWelcome(block, strNick)) {
             strServer = *name;
-            m_serverNamed = true;
+            m_state = State::Registering;
             emit statusLine(u"[+] 現在"_s + strServer + u"に接続しています"_s);
         }
     }
@@ -233,7 +248,7 @@ void IrcSession::refuseNickname(const QString &why)
         tryAlternateNickname();
         return;
     }
-    SendLine(u"QUIT"_s);
+    quit();
     emit nicknameRefused(strNick + u"_"_s);
 }
 
@@ -242,8 +257,7 @@ void IrcSession::completeLogin()
     SendLine(u"JOIN "_s + strChannel);
     SendLine(u"MODE "_s + strChannel + u" +sn"_s);
     emit statusLine(u"[+] "_s + strChannel + u"にログインしました"_s);
-    blnLoggedIn = true;
-    m_connecting = false;
+    m_state = State::LoggedIn;
     emit loggedInToChannel();
     emit stateChanged();
     // A reconnection keeps trying the user's own nickname first, whatever this one logged in
@@ -256,38 +270,43 @@ void IrcSession::completeLogin()
 
 void IrcSession::applyPostLoginTests(const IrcMessages &block)
 {
-    // The PONG goes at once; the NAMES after it is ours to time.
+    // The PONG goes at once; the NAMES after it may wait.
     for (const QString &answer :
          blockRecognition::pingAnswers(block, strServer, true, strChannel)) {
         if (answer.startsWith(u"NAMES "))
-            sendWhenHarmless(answer, false);
+            emit lineDeferred(answer);
         else
             SendLine(answer);
     }
     if (blockRecognition::isOwnPart(block, strNick, strChannel)) {
-        m_closeAskedFor = true;
-        SendLine(u"QUIT"_s);
+        quit();
+        return;
     }
     if (blockRecognition::isKickOf(block, strChannel, strNick)) {
         emit statusLine(u"[i] "_s + strChannel + u"から追い出されました"_s);
-        m_closeAskedFor = true;
-        SendLine(u"QUIT"_s);
+        quit();
     }
+}
+
+// Nothing to mend once the server closes: the user or the program itself ended it.
+void IrcSession::quit()
+{
+    SendLine(u"QUIT"_s);
+    m_state = State::Quitting;
 }
 
 void IrcSession::Ws_Close()
 {
-    const bool wasLoggedIn = blnLoggedIn;
+    const bool wasLoggedIn = loggedIn();
     emit statusLine(u"[x] "_s + strServer + u"から切断しました"_s);
     if (const QDateTime lostSince = Ws->linkLostSince(); lostSince.isValid())
         emit statusLine(u"[x] "_s + logTimeStamp(lostSince.time())
                         + u"以降に送った行はサーバに届いていないおそれがあります"_s);
-    blnLoggedIn = false;
-    m_connecting = false;
-    dropHeldLines();
+    m_state = State::Offline;
+    emit connectionClosed();
     if (isReconnecting())
         reconnectionFailed(u"サーバが接続を閉じました"_s);
-    else if (wasLoggedIn && !m_closeAskedFor)
+    else if (wasLoggedIn)
         startReconnecting();
     emit stateChanged();
 }
@@ -312,7 +331,7 @@ bool IrcSession::Ws_CertificateUnverified(const QSslCertificate &certificate,
 
 void IrcSession::Ws_Error(qint16 Number, const QString &Description)
 {
-    m_connecting = false;
+    m_state = State::Offline;
     Ws->Close();
     const QString reason = Number == SocketControl::sckCertificateRefused
         ? u"サーバの証明書を確認できませんでした（"_s + m_certificateTrust.problem() + u"）"_s
@@ -337,13 +356,36 @@ void IrcSession::Ws_Error(qint16 Number, const QString &Description)
 
 bool IrcSession::SendLine(const QString &line)
 {
-    const QString safeLine = withoutLineBreaks(line);
-    if (!Ws->SendData(safeLine + u"\r\n"_s)) {
-        logUnsent(safeLine);
+    return SendLines({line});
+}
+
+bool IrcSession::SendLines(const QStringList &lines)
+{
+    QStringList safeLines;
+    QList<QByteArray> encoded;
+    QByteArray wire;
+    for (const QString &line : lines) {
+        safeLines << withoutLineBreaks(line);
+        encoded << encodeForWire(Ws->encoding(), safeLines.constLast()) + "\r\n";
+        wire += encoded.constLast();
+    }
+    if (!Ws->SendBytes(wire)) {
+        for (const QString &line : std::as_const(safeLines))
+            logUnsent(line);
         return false;
     }
-    m_flood.book(accountLine(safeLine), nowMs());
+    for (qsizetype i = 0; i < safeLines.size(); ++i)
+        emit lineWritten(safeLines[i], encoded[i].size());
     return true;
+}
+
+bool IrcSession::SendChannelLines(const QStringList &lines)
+{
+    if (loggedIn())
+        return SendLines(lines);
+    for (const QString &line : lines)
+        logUnsent(withoutLineBreaks(line));
+    return false;
 }
 
 void IrcSession::SendLoginStart()
@@ -360,13 +402,7 @@ void IrcSession::SendLoginStart()
     // In one write: a TLS port that finds these bytes is to close with an alert, which tells
     // the user what happened; a part still unread there would turn its close into a reset,
     // and the alert would be lost.
-    if (!Ws->SendData(lines.join(u"\r\n"_s) + u"\r\n"_s)) {
-        for (const QString &line : lines)
-            logUnsent(line);
-        return;
-    }
-    for (const QString &line : lines)
-        m_flood.book(accountLine(line), nowMs());
+    SendLines(lines);
 }
 
 void IrcSession::logUnsent(const QString &safeLine)
@@ -376,41 +412,4 @@ void IrcSession::logUnsent(const QString &safeLine)
         || (safeLine.startsWith(u"AUTHENTICATE "_s) && safeLine != saslLogin().firstLine());
     emit statusLine(u"[-] 未接続のため送信できません: "_s
                     + (secret ? safeLine.section(u' ', 0, 0) : safeLine));
-}
-
-bool IrcSession::sendToChannel(const QString &line, bool stale)
-{
-    // A line whose moment a frozen or sleeping machine let pass would only mislead the channel,
-    // and many at once would read as a flood.
-    if (stale) {
-        emit statusLine(u"[-] 時刻を過ぎたため送信しません: "_s + withoutLineBreaks(line));
-        return false;
-    }
-    // Until the join, the server refuses text for the channel, and nobody there would read it;
-    // the status log keeps it, like everything else that was not sent.
-    if (!blnLoggedIn) {
-        logUnsent(withoutLineBreaks(line));
-        return false;
-    }
-    return SendLine(line);
-}
-
-void IrcSession::SendPrivmsg(const QString &text, bool stale)
-{
-    sendAnnouncement({ScheduledLine::Kind::Privmsg, withoutLineBreaks(text)}, stale);
-}
-
-void IrcSession::SendNotice(const QString &text, bool stale)
-{
-    sendAnnouncement({ScheduledLine::Kind::Notice, withoutLineBreaks(text)}, stale);
-}
-
-void IrcSession::SendChatText(const QString &text)
-{
-    const QString line = u"PRIVMSG "_s + strChannel + u" :"_s + text;
-    if (!blnLoggedIn) {
-        logUnsent(withoutLineBreaks(line));
-        return;
-    }
-    sendWhenHarmless(line, true);
 }

@@ -3,12 +3,10 @@
 #include "capNegotiation.h"
 #include "certificateTrust.h"
 #include "connectionChoice.h"
-#include "floodAccount.h"
 #include "ircMessage.h"
 #include "receivedLines.h"
-#include "scheduledLine.h"
+#include "wireEncoding.h"
 
-#include <QDateTime>
 #include <QObject>
 
 class QSslCertificate;
@@ -17,9 +15,11 @@ class QTimer;
 class Reconnection;
 class SocketControl;
 
-// The one IRC connection: the login, what the server's lines call for, every line sent, and
-// the mending of a connection lost without anyone asking. It shows nothing itself: what the
-// user should read or answer leaves it as signals.
+// The one IRC connection: the socket, the login, what the server's lines call for, every line
+// written, and the mending of a connection lost without anyone asking. It knows nothing of a
+// run or of the server's pace: every line it writes and every block it reads leaves it as a
+// signal for whoever paces the channel. It shows nothing itself: what the user should read or
+// answer leaves it as signals too.
 class IrcSession : public QObject
 {
     Q_OBJECT
@@ -30,11 +30,21 @@ public:
     const QString &port() const { return strPort; }
     const QString &nick() const { return strNick; }
     const QString &channel() const { return strChannel; }
-    bool loggedIn() const { return blnLoggedIn; }
+    // Where the connection stands. Quitting: the program has sent its QUIT and waits for the
+    // server to close; nothing more is asked of this connection.
+    enum class State { Offline, Connecting, Greeting, Registering, LoggedIn, Quitting };
+    State state() const { return m_state; }
+    bool loggedIn() const { return m_state == State::LoggedIn; }
     // A connect has been asked for and its login is not through yet.
-    bool isConnecting() const { return m_connecting; }
+    bool isConnecting() const;
     bool isConnected() const;
     bool isReconnecting() const;
+    WireEncoding encoding() const;
+    // A capability the server has granted and not withdrawn.
+    bool hasCapability(QStringView capability) const;
+    // The server is a bouncer's (it offers znc.in/ or soju.im/ capabilities): it answers our
+    // PINGs and echoes our lines itself, whatever the network past it does.
+    bool isBouncer() const;
     // What the next connect dialog shows again: port, encoding, TLS and password of the last
     // connect.
     ConnectionChoice lastChoice() const;
@@ -51,25 +61,13 @@ public:
     // The program ends: no reconnection, no close handling.
     void shutDown();
 
-    // The clock the server's account and a run's schedule share, in milliseconds.
-    static qint64 nowMs();
-    // When a run's lines (due in milliseconds from its start) can start so that the server's
-    // flood control holds none of them; or, where no wait does that, holds them least.
-    FloodAccount::Plan planStart(const ScheduledLines &lines) const;
-    // The run's lines still due, on the shared clock: nothing the session could hold back may
-    // make them late. Empty when no run is in progress.
-    void protectSchedule(const ScheduledLines &lines);
-    // The run has sent a group of lines (the countdown, the end): the status log says when
-    // the last of them reached the channel.
-    void reportArrival();
-
     // Whether the line went out.
     bool SendLine(const QString &line);
-    // stale: the line's moment has passed (the machine froze or slept); it is logged instead.
-    void SendPrivmsg(const QString &text, bool stale = false);
-    void SendNotice(const QString &text, bool stale = false);
-    // What the user types: held while it would make a due line of the run late.
-    void SendChatText(const QString &text);
+    // In one write, so that the server reads them together. Whether they went out.
+    bool SendLines(const QStringList &lines);
+    // The same for lines the channel is to read: until the join the server refuses them, and
+    // nobody there would read them, so they are logged as unsent.
+    bool SendChannelLines(const QStringList &lines);
     // The answer to certificateQuestion, given while it is being emitted.
     void answerCertificateQuestion(bool trusted) { m_certificateAnswer = trusted; }
 
@@ -90,6 +88,18 @@ signals:
     // A connect that failed for another reason (refused, unreachable, timed out).
     void connectFailed(const QString &description);
 
+    // A connection is open, and nothing was written on it yet.
+    void connectionOpened();
+    // The connection is closed; what was waiting to be written on it is void.
+    void connectionClosed();
+    // A block of whole lines read, before the session acts on it.
+    void messagesArrived(const IrcMessages &block);
+    // A line written, with its length on the wire (CR LF included).
+    void lineWritten(const QString &line, qsizetype wireBytes);
+    // A line nobody waits for (the NAMES after a PONG): whoever paces the channel writes it
+    // through SendLine once it holds up nothing.
+    void lineDeferred(const QString &line);
+
 private:
     void Ws_Connect();
     void Ws_DataArrival();
@@ -100,26 +110,13 @@ private:
     void sendLoginLines();
     // The capability request, the password and the nickname.
     void SendLoginStart();
-    // Whether the line went out.
-    bool sendToChannel(const QString &line, bool stale);
-    // A line of the run, kept until its arrival is known.
-    void sendAnnouncement(const ScheduledLine &line, bool stale);
-    FloodAccount::Line accountLine(const QString &line, qint64 dueMs = 0) const;
-    // A line of ours that no announcement waits for: sent now, or once it makes none late.
-    void sendWhenHarmless(const QString &line, bool typed);
-    void sendHeldLines();
-    void dropHeldLines();
+    void quit();
     void answerCapabilities(const IrcMessages &block);
     SaslLogin saslLogin() const;
     // The certificate for SASL EXTERNAL, read afresh for each connection; false, told to the
     // user, when it cannot be read.
     bool loadClientCertificate();
     void refuseAccount(const QString &why);
-    void noteServerFamily(const IrcMessages &block);
-    void takeArrivals(const IrcMessages &block);
-    void logArrival(const QString &text, qint64 latenessMs);
-    void logPredictedArrival(const QString &text, qint64 latenessMs);
-    void logArrivalBound(const QString &text, qint64 latenessMs);
     void logUnsent(const QString &safeLine);
     void applyPreLoginTests(const IrcMessages &block);
     void refuseNickname(const QString &why);
@@ -138,15 +135,9 @@ private:
     QString strPort;
     QString strNick;
     QString strChannel;
-    bool blnLoggedIn = false;
-    // The server has named itself on this connection (by 020, or else by its welcome); a later
-    // welcome does not rename it.
-    bool m_serverNamed = false;
+    State m_state = State::Offline;
     // The host as the user chose it; the server may rename strServer.
     QString m_connectHost;
-    // The user or the program itself ended the connection: nothing to mend.
-    bool m_closeAskedFor = false;
-    bool m_connecting = false;
     bool m_certificateAnswer = false;
     QString m_password;
     QString m_account;
@@ -158,29 +149,5 @@ private:
     ReceivedLines m_receivedLines;
     CertificateTrust m_certificateTrust;
     Reconnection *m_reconnection;
-
     CapNegotiation m_capabilities;
-    FloodAccount m_flood;
-    // The run's lines still due, as the server will read them.
-    QList<FloodAccount::Line> m_protected;
-    struct HeldLine
-    {
-        QString line;
-        bool typed;
-    };
-    QList<HeldLine> m_held;
-    QTimer *m_heldRelease;
-    // The run's lines sent and not yet known to have reached the channel, oldest first.
-    struct SentLine
-    {
-        QString text;
-        qint64 sentMs;
-        QDateTime sentAt;
-        // The last of its group: its arrival is reported even when on time.
-        bool reported = false;
-    };
-    QList<SentLine> m_unconfirmed;
-    // The PING whose answer shows that every line before it was relayed.
-    QString m_arrivalToken;
-    int m_arrivalPings = 0;
 };

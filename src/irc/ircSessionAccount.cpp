@@ -49,8 +49,7 @@ void IrcSession::answerCapabilities(const IrcMessages &block)
 // refusals against the address.
 void IrcSession::refuseAccount(const QString &why)
 {
-    m_closeAskedFor = true;
-    SendLine(u"QUIT"_s);
+    quit();
     if (isReconnecting())
         cancelReconnection();
     else

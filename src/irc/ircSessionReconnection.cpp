@@ -15,7 +15,7 @@ void IrcSession::startReconnecting()
 
 void IrcSession::scheduleReconnection()
 {
-    m_connecting = false;
+    m_state = State::Offline;
     Ws->Close();
     const int seconds = m_reconnection->scheduleNext();
     emit statusLine(
@@ -35,7 +35,7 @@ void IrcSession::reconnectNow()
         scheduleReconnection();
         return;
     }
-    m_connecting = true;
+    m_state = State::Connecting;
     Ws->Connect(strServer, strPort);
     emit stateChanged();
 }
@@ -60,7 +60,7 @@ void IrcSession::tryAlternateNickname()
     const std::optional<QString> nick = m_reconnection->nextNickname();
     if (!nick) {
         // The server's close of this attempt brings the next one.
-        SendLine(u"QUIT"_s);
+        quit();
         return;
     }
     strNick = *nick;

@@ -10,6 +10,9 @@ struct ScheduledLine
     Kind kind = Kind::Privmsg;
     QString text;
     qint64 dueMs = 0;
+    // The last line of the countdown or of the run: the status log says when it reached the
+    // channel.
+    bool reportsArrival = false;
 };
 
 using ScheduledLines = QList<ScheduledLine>;

@@ -153,9 +153,14 @@ void SocketControl::closeSocket()
 
 bool SocketControl::SendData(const QString &text)
 {
+    return SendBytes(encodeForWire(m_encoding, text));
+}
+
+bool SocketControl::SendBytes(const QByteArray &bytes)
+{
     if (State() != sckConnected)
         return false;
-    m_socket->write(encodeForWire(m_encoding, text));
+    m_socket->write(bytes);
     // Put the line on the wire now, not at the next turn of the event loop: announcements are
     // timed to the second and a handler may go on to pause or open a box.
     m_socket->flush();

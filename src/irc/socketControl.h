@@ -62,6 +62,8 @@ public:
     void Close();
     // False, with nothing sent, unless connected.
     bool SendData(const QString &text);
+    // The same for text already in the connection's encoding.
+    bool SendBytes(const QByteArray &bytes);
     void GetData(QString &data);
     int State() const;
     QString LocalHostName() const;

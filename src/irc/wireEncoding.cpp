@@ -1,5 +1,7 @@
 #include "wireEncoding.h"
 
+#include <algorithm>
+
 using namespace platform;
 
 namespace {
@@ -31,6 +33,35 @@ QByteArray encodeForWire(WireEncoding encoding, const QString &text)
         break;
     }
     return encodeCp932(text);
+}
+
+QStringList splitForWire(WireEncoding encoding, const QString &text, qsizetype maxBytes)
+{
+    QStringList pieces;
+    qsizetype start = 0;
+    do {
+        // Every character takes a byte at least, and a longer piece never encodes shorter: the
+        // longest piece that fits is found by halving.
+        qsizetype fits = start;
+        qsizetype tooLong = std::min(text.size(), start + std::max<qsizetype>(maxBytes, 1)) + 1;
+        while (tooLong - fits > 1) {
+            qsizetype middle = fits + (tooLong - fits) / 2;
+            if (middle < text.size() && text.at(middle).isLowSurrogate())
+                --middle;
+            if (middle == fits)
+                break;
+            if (encodeForWire(encoding, text.mid(start, middle - start)).size() <= maxBytes)
+                fits = middle;
+            else
+                tooLong = middle;
+        }
+        // One character always goes, whatever its length, so that the text is never lost.
+        if (fits == start && start < text.size())
+            fits = start + (text.at(start).isHighSurrogate() && start + 1 < text.size() ? 2 : 1);
+        pieces << text.mid(start, fits - start);
+        start = fits;
+    } while (start < text.size());
+    return pieces;
 }
 
 QString WireDecoder::decode(const QByteArray &bytes)

@@ -31,43 +31,33 @@ QString FormatMinSec(qint16 seconds)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-ScheduledLines runLinesAtTick(const QString &minutesText, int tick)
+ScheduledLines allRunLines(const QString &minutesText)
 {
     const int N = minutesText::measuringMinutes(minutesText).value_or(0);
-    if (tick == 0)
-        return {notice(u"計測時間"_s + minutesText + u"分 "_s + u"カウント開始"_s, tick)};
-    if (tick <= countdownTicks) {
+    ScheduledLines lines {notice(u"計測時間"_s + minutesText + u"分 "_s + u"カウント開始"_s, 0)};
+    for (int tick = 1; tick <= countdownTicks; ++tick) {
         const int c = countdownTicks - tick;
-        ScheduledLines lines;
         if (c >= 10 || c <= 5)
             lines << privmsg(QString::number(c) + u"＠"_s, tick);
         else if (N == 0)
             lines << privmsg(QString::number(c), tick);
-        if (c == 0 && N != 0)
-            lines << privmsg(u"開始！＠"_s, tick);
-        return lines;
     }
-    const int e = tick - countdownTicks;
-    if (N == 0 || e > N * 60)
-        return {};
-    if (e == N * 60)
-        return {privmsg(u"終了＠"_s, tick), privmsg(u"終了＠"_s, tick), privmsg(u"終了＠"_s, tick)};
-    if (e % 60 != 0)
-        return {};
-    const int k = e / 60;
-    ScheduledLines lines {privmsg(QString::number(k) + u"分経過＠"_s, tick)};
-    const int r = N - k;
-    if (r <= 5 || (N >= 60 && r <= 10))
-        lines << notice(u"残り"_s + QString::number(r) + u"分"_s, tick);
-    return lines;
-}
-
-ScheduledLines allRunLines(const QString &minutesText)
-{
-    const int N = minutesText::measuringMinutes(minutesText).value_or(0);
-    ScheduledLines lines;
-    for (int tick = 0; tick <= countdownTicks + N * 60; ++tick)
-        lines << runLinesAtTick(minutesText, tick);
+    if (N != 0)
+        lines << privmsg(u"開始！＠"_s, countdownTicks);
+    lines.last().reportsArrival = true;
+    if (N == 0)
+        return lines;
+    for (int k = 1; k < N; ++k) {
+        const int tick = countdownTicks + 60 * k;
+        lines << privmsg(QString::number(k) + u"分経過＠"_s, tick);
+        const int r = N - k;
+        if (r <= 5 || (N >= 60 && r <= 10))
+            lines << notice(u"残り"_s + QString::number(r) + u"分"_s, tick);
+    }
+    const int endTick = countdownTicks + 60 * N;
+    lines << privmsg(u"終了＠"_s, endTick) << privmsg(u"終了＠"_s, endTick)
+          << privmsg(u"終了＠"_s, endTick);
+    lines.last().reportsArrival = true;
     return lines;
 }
 
@@ -86,9 +76,11 @@ MeasurementRun::MeasurementRun(const QString &baseCaption, QObject *parent)
     connect(tmrCountTime, &TickTimer::stalled, this, &MeasurementRun::tmrCountTime_Stalled);
 }
 
-void MeasurementRun::start(const QString &minutesText, qint64 waitMs)
+void MeasurementRun::start(const QString &minutesText, const ScheduledLines &lines,
+                           qint64 waitMs)
 {
-    m_minutesText = minutesText;
+    m_lines = lines;
+    m_nextLine = 0;
     m_measuringMinutes = minutesText::measuringMinutes(minutesText).value_or(0);
     intElapsed = 0;
     if (waitMs <= 0) {
@@ -97,6 +89,7 @@ void MeasurementRun::start(const QString &minutesText, qint64 waitMs)
     }
     m_start = TickTimer::Clock::now() + std::chrono::milliseconds(waitMs);
     setPhase(Phase::Waiting);
+    announceSchedule();
     showWait();
 }
 
@@ -117,6 +110,7 @@ void MeasurementRun::beginCountdown()
 {
     // Every tick of the run is counted from this one reading, taken before anything is sent.
     m_start = TickTimer::Clock::now();
+    announceSchedule();
     emitLines(0, false);
     tmrCountTime->start(m_start);
     if (!tmrCountTime->onSystemTimer())
@@ -128,35 +122,44 @@ void MeasurementRun::beginCountdown()
 
 void MeasurementRun::interrupt()
 {
+    if (m_phase == Phase::Waiting) {
+        m_wait->stop();
+        emit captionChanged(strBaseCaption);
+        setPhase(Phase::Idle);
+        emit scheduleChanged({});
+        emit statusLine(u"[t] ユーザによりカウントの開始を取りやめました"_s);
+        return;
+    }
     intElapsed = 0;
-    for (int i = 0; i < 3; ++i)
-        emit privmsgDue(u"終了＠"_s, false);
-    emit privmsgDue(u"＠＠＠＠計測中断＠＠＠＠"_s, false);
+    ScheduledLines end(3, {ScheduledLine::Kind::Privmsg, u"終了＠"_s});
+    end << ScheduledLine {ScheduledLine::Kind::Privmsg, u"＠＠＠＠計測中断＠＠＠＠"_s};
+    end.last().reportsArrival = true;
+    emit linesDue(end, false);
     FinishMeasurement();
     emit statusLine(u"[t] ユーザによる計測中断"_s);
 }
 
-ScheduledLines MeasurementRun::upcomingLines() const
+void MeasurementRun::announceSchedule()
 {
     const qint64 startMs = platform::RunClock::milliseconds(m_start);
     const qint64 nowMs = platform::RunClock::milliseconds(TickTimer::Clock::now());
     ScheduledLines upcoming;
-    for (ScheduledLine line : allRunLines(m_minutesText)) {
+    for (qsizetype i = m_nextLine; i < m_lines.size(); ++i) {
+        ScheduledLine line = m_lines[i];
         line.dueMs += startMs;
         if (line.dueMs > nowMs)
             upcoming << line;
     }
-    return upcoming;
+    emit scheduleChanged(upcoming);
 }
 
 void MeasurementRun::emitLines(int tick, bool stale)
 {
-    for (const ScheduledLine &line : runLinesAtTick(m_minutesText, tick)) {
-        if (line.kind == ScheduledLine::Kind::Notice)
-            emit noticeDue(line.text, stale);
-        else
-            emit privmsgDue(line.text, stale);
-    }
+    ScheduledLines due;
+    while (m_nextLine < m_lines.size() && m_lines[m_nextLine].dueMs <= tick * 1000)
+        due << m_lines[m_nextLine++];
+    if (!due.isEmpty())
+        emit linesDue(due, stale);
 }
 
 void MeasurementRun::halt()
@@ -237,6 +240,7 @@ void MeasurementRun::FinishMeasurement()
     emit captionChanged(strBaseCaption);
     tmrCountTime->stop();
     setPhase(Phase::Idle);
+    emit scheduleChanged({});
     emit statusLine(measured ? u"[t] 計測終了"_s : u"[t] カウント終了"_s);
 }
 

@@ -11,10 +11,9 @@ class TickTimer;
 
 // "mm:ss" of a number of seconds.
 QString FormatMinSec(qint16 seconds);
-// What a run of the checked minutes text says at one tick: tick 0 is the start, ticks 1 to 11
-// the countdown, tick 11 + e the measurement's second e. Every line is due at the tick.
-ScheduledLines runLinesAtTick(const QString &minutesText, int tick);
-// All a run says but 中断's line, due in milliseconds from the start.
+// All a run of the checked minutes text says but 中断's lines, due in milliseconds from the
+// start: tick 0 is the start, ticks 1 to 11 the countdown, tick 11 + e the measurement's
+// second e.
 ScheduledLines allRunLines(const QString &minutesText);
 
 // One run: the ten-second countdown, then N minutes measured. It keeps the time and says what
@@ -36,12 +35,10 @@ public:
     // The caption shows the time left instead of the time gone.
     void setShowsRemaining(bool remaining) { m_showsRemaining = remaining; }
 
-    // minutesText: the minutes box's checked text, N in the form the user gave it. waitMs:
-    // how long the countdown waits, all of it shifted together.
-    void start(const QString &minutesText, qint64 waitMs = 0);
-    // What the run has still to say, due on the run clock in milliseconds.
-    ScheduledLines upcomingLines() const;
-    // The user's 中断 of the measurement.
+    // minutesText: the minutes box's checked text, N in the form the user gave it; lines: its
+    // allRunLines(). waitMs: how long the countdown waits, all of it shifted together.
+    void start(const QString &minutesText, const ScheduledLines &lines, qint64 waitMs = 0);
+    // The user's 中断 of the wait, which sends nothing, or of the measurement.
     void interrupt();
     // The program ends: the ticks stop, and nothing more is announced.
     void halt();
@@ -49,8 +46,11 @@ public:
     void tmrCountTime_Timer(bool stale = false);
 
 signals:
-    void privmsgDue(const QString &text, bool stale);
-    void noticeDue(const QString &text, bool stale);
+    // The lines due at one moment, to be written together.
+    void linesDue(const ScheduledLines &lines, bool stale);
+    // What the run has still to say, due on the run clock in milliseconds; empty once it is
+    // over.
+    void scheduleChanged(const ScheduledLines &upcoming);
     void captionChanged(const QString &caption);
     void statusLine(const QString &text);
     void phaseChanged();
@@ -58,6 +58,7 @@ signals:
 private:
     void beginCountdown();
     void showWait();
+    void announceSchedule();
     void emitLines(int tick, bool stale);
     void tmrCountTime_Stalled(platform::RunClock::time_point since,
                               platform::RunClock::time_point now);
@@ -71,7 +72,9 @@ private:
     QTimer *m_wait;
     platform::RunClock::time_point m_start;
     const QString strBaseCaption;
-    QString m_minutesText;
+    ScheduledLines m_lines;
+    // The first of m_lines not yet due.
+    qsizetype m_nextLine = 0;
     Phase m_phase = Phase::Idle;
     qint16 m_measuringMinutes = 0;
     qint16 intCountDown = 0;

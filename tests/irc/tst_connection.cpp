@@ -286,8 +286,8 @@ private slots:
     void channelTextBeforeTheJoinIsLoggedAsUnsent()
     {
         QVERIFY(session->connect());
-        session->session().SendNotice(u"計測時間1分 カウント開始"_s);
-        session->session().SendPrivmsg(u"10＠"_s);
+        session->pacer().SendNotice(u"計測時間1分 カウント開始"_s);
+        session->pacer().SendPrivmsg(u"10＠"_s);
         const QStringList log = session->statusLines;
         QCOMPARE(log.mid(log.size() - 2),
                  (QStringList {

@@ -17,7 +17,7 @@ FloodAccount::Line lineOf(const QString &entry)
     const QString text = entry.section(u' ', 1);
     const qsizetype slash = head.indexOf(u'/');
     const qsizetype bytes = slash < 0 ? text.size() + 2 : head.mid(slash + 1).toLongLong();
-    return {text, bytes, head.left(slash < 0 ? head.size() : slash).toLongLong()};
+    return FloodAccount::lineOf(text, bytes, head.left(slash < 0 ? head.size() : slash).toLongLong());
 }
 
 QList<FloodAccount::Line> linesOf(const QStringList &entries)
@@ -48,7 +48,7 @@ FloodAccount accountAfter(Family family, const QStringList &before)
 {
     FloodAccount account;
     for (const FloodAccount::Line &line : linesOf(before)) {
-        if (line.text.startsWith(u"JOIN ")) {
+        if (line.message.command == u"JOIN") {
             account.setRegistered(true);
             account.setFamily(family, line.dueMs);
         }
@@ -130,7 +130,13 @@ private slots:
         QTest::newRow("irc2, after 40 s") << Family::Irc2 << QStringList {u"-40000 PRIVMSG #c :x"_s}
                                           << timedCountdown << qint64(0) << qint64(0);
         QTest::newRow("irc2, at once after the login")
-            << Family::Irc2 << login << timedCountdown << qint64(9100) << qint64(0);
+            << Family::Irc2 << login << timedCountdown << qint64(9001) << qint64(0);
+        QTest::newRow("irc2, N=120 at once after the login")
+            << Family::Irc2 << login << runLines(u"120"_s, 1000) << qint64(9001) << qint64(0);
+        // A server reads a line's first 512 bytes; the rest costs nothing.
+        QTest::newRow("irc2, after forty 8 KB PONGs")
+            << Family::Irc2 << login + QStringList(40, u"0/8008 PONG :x"_s) << timedCountdown
+            << qint64(289001) << qint64(0);
         QTest::newRow("irc2, N=0 after the login: the least lateness")
             << Family::Irc2 << login << countdownOnly << qint64(13000) << qint64(2001);
         QTest::newRow("ngIRCd, after the login")

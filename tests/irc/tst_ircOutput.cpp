@@ -41,19 +41,19 @@ private slots:
         QFETCH(int, command);
         QFETCH(QString, text);
         QFETCH(QByteArray, wire);
-        IrcSession &session = connected->session();
+        ChannelPacer &pacer = connected->pacer();
         switch (command) {
         case 0:
-            session.SendNotice(text);
+            pacer.SendNotice(text);
             break;
         case 1:
-            session.SendPrivmsg(text);
+            pacer.SendPrivmsg(text);
             break;
         case 2:
-            session.SendChatText(text);
+            pacer.SendChatText(text);
             break;
         default:
-            session.SendLine(text);
+            connected->session().SendLine(text);
         }
         QVERIFY(connected->server->waitForReceived(wire));
         QCOMPARE(sentSinceInit(), wire);
@@ -70,7 +70,7 @@ private slots:
     void longChatTextIsOneLine()
     {
         const QString text(600, u'a');
-        connected->session().SendPrivmsg(text);
+        connected->pacer().SendPrivmsg(text);
         QVERIFY(connected->server->waitForReceived("\r\n"));
         QCOMPARE(sentSinceInit(), "PRIVMSG #x :" + QByteArray(600, 'a') + "\r\n");
     }
@@ -89,7 +89,7 @@ private slots:
         QFETCH(QString, logged);
         if (offline)
             connected->session().socket()->Close();
-        connected->session().SendPrivmsg(u"abc"_s, !offline);
+        connected->pacer().SendPrivmsg(u"abc"_s, !offline);
         QCOMPARE(connected->statusLines.constLast(), logged);
         if (offline)
             QVERIFY(connected->server->waitForClientGone());

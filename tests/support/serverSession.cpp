@@ -18,8 +18,11 @@ ServerSession::ServerSession(Window window, const QString &channel)
         form = std::make_unique<frmMain>();
     else
         bareSession = std::make_unique<IrcSession>();
-    QObject::connect(&session(), &IrcSession::statusLine,
-                     [this](const QString &line) { statusLines << line; });
+    if (bareSession)
+        barePacer = std::make_unique<ChannelPacer>(bareSession.get());
+    const auto collect = [this](const QString &line) { statusLines << line; };
+    QObject::connect(&session(), &IrcSession::statusLine, collect);
+    QObject::connect(&pacer(), &ChannelPacer::statusLine, collect);
     QObject::connect(&session(), &IrcSession::dataReceived, [this](const QString &read) {
         m_read += read;
         ++m_reads;
@@ -29,6 +32,11 @@ ServerSession::ServerSession(Window window, const QString &channel)
 IrcSession &ServerSession::session() const
 {
     return form ? form->session() : *bareSession;
+}
+
+ChannelPacer &ServerSession::pacer() const
+{
+    return form ? form->pacer() : *barePacer;
 }
 
 bool ServerSession::connect(const QString &account, const QString &password)

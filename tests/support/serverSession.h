@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "irc/channelPacer.h"
 #include "irc/ircSession.h"
 #include "loopbackServer.h"
 
@@ -9,8 +10,8 @@
 #include <memory>
 
 // An IRC session talking to a loopback server as a user's would: connected and registered as
-// "Timer" in the channel, and logged in on request. The session is a main window's own, or,
-// for what the session does alone, a bare one.
+// "Timer" in the channel, and logged in on request. The session and its pacer are a main
+// window's own, or, for what they do alone, bare ones.
 class ServerSession
 {
 public:
@@ -22,6 +23,7 @@ public:
                            const QString &channel = QStringLiteral("#chan"));
 
     IrcSession &session() const;
+    ChannelPacer &pacer() const;
     // Connected, with the nickname and user lines received; with an account, to log in by SASL.
     bool connect(const QString &account = {}, const QString &password = {});
     bool logIn();
@@ -41,8 +43,9 @@ public:
 
     std::unique_ptr<frmMain> form;
     std::unique_ptr<IrcSession> bareSession;
+    std::unique_ptr<ChannelPacer> barePacer;
     std::unique_ptr<LoopbackServer> server;
-    // Every status line the session reported, in order.
+    // Every status line the session and its pacer reported, in order.
     QStringList statusLines;
 
 private:

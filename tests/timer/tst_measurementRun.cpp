@@ -19,13 +19,13 @@ private slots:
     {
         run = std::make_unique<MeasurementRun>(base);
         events.clear();
-        const auto announce = [this](const QString &command, const QString &text, bool stale) {
-            events << (stale ? u"stale "_s : QString()) + command + u" #chan :"_s + text;
-        };
-        connect(run.get(), &MeasurementRun::privmsgDue, this,
-                [=](const QString &text, bool stale) { announce(u"PRIVMSG"_s, text, stale); });
-        connect(run.get(), &MeasurementRun::noticeDue, this,
-                [=](const QString &text, bool stale) { announce(u"NOTICE"_s, text, stale); });
+        connect(run.get(), &MeasurementRun::linesDue, this,
+                [this](const ScheduledLines &lines, bool stale) {
+                    for (const ScheduledLine &line : lines)
+                        events << (stale ? u"stale "_s : QString())
+                                + (line.kind == ScheduledLine::Kind::Notice ? notice(line.text)
+                                                                            : message(line.text));
+                });
         connect(run.get(), &MeasurementRun::captionChanged, this,
                 [this](const QString &caption) { events << u"caption "_s + caption; });
         connect(run.get(), &MeasurementRun::statusLine, this,
@@ -146,7 +146,7 @@ private slots:
 private:
     void start(const QString &minutes)
     {
-        run->start(minutes);
+        run->start(minutes, allRunLines(minutes));
         // Ticks are driven by hand; the real timer stays running but is not heard.
         run->tickTimer()->blockSignals(true);
     }
