@@ -186,6 +186,11 @@ frmConnect::frmConnect()
     connect(cmdCancel, &QPushButton::clicked, this, &frmConnect::cmdCancel_Click);
 }
 
+void frmConnect::suggestNickname(const QString &nick)
+{
+    txtNick->setText(nick);
+}
+
 void frmConnect::Form_Load(const ConnectionChoice &last)
 {
     FillServerList();

@@ -20,29 +20,10 @@ class frmConnect : public QDialog
 public:
     frmConnect();
 
-    QLabel *lblServer;
-    QComboBox *cboServer;
-    QLabel *lblPort;
-    QComboBox *cboPort;
-    QLabel *lblNick;
-    QLineEdit *txtNick;
-    QLabel *lblChannel;
-    QComboBox *cboChannel;
-    QLabel *lblEncoding;
-    QComboBox *cboEncoding;
-    QCheckBox *chkTls;
-    QLabel *lblAccount;
-    QLineEdit *txtAccount;
-    QLabel *lblPassword;
-    QLineEdit *txtPassword;
-    QLabel *lblCertificate;
-    QLineEdit *txtCertificate;
-    QPushButton *cmdCertificate;
-    QPushButton *cmdCancel;
-    QPushButton *cmdConnect;
-
     // last: the choice of the last connect, of which port, encoding, TLS and password show.
     void Form_Load(const ConnectionChoice &last);
+    // The nickname the next opening shows, after the server refused the one chosen.
+    void suggestNickname(const QString &nick);
     void cboServer_LostFocus();
     void txtNick_LostFocus();
     void cboChannel_LostFocus();
@@ -64,6 +45,27 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QLabel *lblServer;
+    QComboBox *cboServer;
+    QLabel *lblPort;
+    QComboBox *cboPort;
+    QLabel *lblNick;
+    QLineEdit *txtNick;
+    QLabel *lblChannel;
+    QComboBox *cboChannel;
+    QLabel *lblEncoding;
+    QComboBox *cboEncoding;
+    QCheckBox *chkTls;
+    QLabel *lblAccount;
+    QLineEdit *txtAccount;
+    QLabel *lblPassword;
+    QLineEdit *txtPassword;
+    QLabel *lblCertificate;
+    QLineEdit *txtCertificate;
+    QPushButton *cmdCertificate;
+    QPushButton *cmdCancel;
+    QPushButton *cmdConnect;
+
     void FillServerList();
     void FillPortList(const QString &lastPort);
     void FillChannelList();

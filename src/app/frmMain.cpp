@@ -88,7 +88,7 @@ void frmMain::connectSession()
     connect(m_session, &IrcSession::stateChanged, this, &frmMain::updateControls);
     connect(m_session, &IrcSession::loggedInToChannel, this, &frmMain::EnableChatInput);
     connect(m_session, &IrcSession::nicknameRefused, this,
-            [this](const QString &suggestion) { connectDialog().txtNick->setText(suggestion); });
+            [this](const QString &suggestion) { connectDialog().suggestNickname(suggestion); });
     connect(m_session, &IrcSession::certificateQuestion, this, &frmMain::askAboutCertificate);
     connect(
         m_session, &IrcSession::connectRefused, this,

@@ -1,5 +1,7 @@
 #include "socketControl.h"
 
+#include "platform/deadLink.h"
+
 #include <QHostInfo>
 #include <QSslKey>
 #include <QSslSocket>
@@ -22,20 +24,20 @@ ErrorReport reportFor(QAbstractSocket::SocketError error, const QString &detail)
     case QAbstractSocket::HostNotFoundError:
         return {SocketControl::sckHostNotFound, u"ホスト名からアドレスが得られません"_s};
     case QAbstractSocket::ConnectionRefusedError:
-        return {SocketControl::sckConnectionRefused, u"接続が拒否されました"_s};
+        return {SocketControl::sckConnectFailed, u"接続が拒否されました"_s};
     case QAbstractSocket::SocketTimeoutError:
-        return {SocketControl::sckTimedOut, u"接続がタイムアウトしました"_s};
+        return {SocketControl::sckConnectFailed, u"接続がタイムアウトしました"_s};
     case QAbstractSocket::NetworkError:
         // Qt reports time-outs and unreachable hosts alike; only the OS text tells them apart.
         if (detail.contains(u"timed out"_s, Qt::CaseInsensitive))
-            return {SocketControl::sckTimedOut, u"接続がタイムアウトしました"_s};
-        return {SocketControl::sckHostUnreachable, u"ホストに到達できません"_s};
+            return {SocketControl::sckConnectFailed, u"接続がタイムアウトしました"_s};
+        return {SocketControl::sckConnectFailed, u"ホストに到達できません"_s};
     case QAbstractSocket::SslHandshakeFailedError:
     case QAbstractSocket::SslInternalError:
     case QAbstractSocket::SslInvalidUserDataError:
         return {SocketControl::sckTlsFailed, u"TLSで接続できませんでした (%1)"_s.arg(detail)};
     default:
-        return {SocketControl::sckConnectAborted, u"接続が中断されました (%1)"_s.arg(detail)};
+        return {SocketControl::sckConnectFailed, u"接続が中断されました (%1)"_s.arg(detail)};
     }
 }
 
@@ -72,7 +74,7 @@ QSslSocket *SocketControl::socket()
 
 SocketControl::~SocketControl()
 {
-    releaseInfoDescriptor();
+    releaseLinkRecord();
 }
 
 void SocketControl::setClientCertificate(const QSslCertificate &certificate, const QSslKey &key)
@@ -103,7 +105,7 @@ void SocketControl::Connect(const QString &host, const QString &port)
         return;
     }
     if (!portOk || portNumber == 0 || portNumber > 65535) {
-        raiseErrorLater(sckConnectAborted, u"ポート番号が正しくありません: %1"_s.arg(port));
+        raiseErrorLater(sckConnectFailed, u"ポート番号が正しくありません: %1"_s.arg(port));
         return;
     }
     if (!m_tls) {
@@ -147,7 +149,7 @@ void SocketControl::closeSocket()
     if (m_socket)
         m_socket->abort();
     m_closingHere = false;
-    releaseInfoDescriptor();
+    releaseLinkRecord();
     m_decoder.reset(m_encoding);
 }
 
@@ -238,11 +240,26 @@ void SocketControl::onEncrypted()
     emit ConnectEvent();
 }
 
-SocketControl::KeepAliveTimes SocketControl::keepAliveTimes() const
+void SocketControl::watchForDeadLink()
 {
-    // The system does the watching, so no IRC line of ours costs flood budget or delays an
-    // announcement. An idle link is probed from two fifths of the time on.
-    return {std::max(1, m_deadLinkSeconds * 2 / 5), std::max(1, m_deadLinkSeconds / 5), 3};
+    // An idle link is probed from two fifths of the time on.
+    const platform::KeepAliveTimes times {std::max(1, m_deadLinkSeconds * 2 / 5),
+                                          std::max(1, m_deadLinkSeconds / 5), 3};
+    m_linkRecord = platform::watchForDeadLink(m_socket->socketDescriptor(), times,
+                                              m_deadLinkSeconds);
+}
+
+void SocketControl::releaseLinkRecord()
+{
+    platform::releaseLinkRecord(m_linkRecord);
+    m_linkRecord = -1;
+}
+
+QDateTime SocketControl::lastAcknowledged() const
+{
+    const QDateTime acknowledged = platform::lastAcknowledged(m_linkRecord);
+    // Whatever the server sent acknowledged what it had received by then.
+    return acknowledged.isValid() ? acknowledged : m_lastReceived;
 }
 
 void SocketControl::onDisconnected()
@@ -257,7 +274,7 @@ void SocketControl::raiseCloseLater()
     if (m_peerClosed)
         return;
     m_peerClosed = true;
-    releaseInfoDescriptor();
+    releaseLinkRecord();
     // Qt may report the close from inside a write; the handlers expect it as an event of its
     // own, after the unread bytes.
     const quint64 attempt = m_attempt;

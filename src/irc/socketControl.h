@@ -35,11 +35,10 @@ public:
         sckClosing = 8,
     };
 
+    // Only what a caller acts on apart has a number of its own; the description names the
+    // cause of any other failure.
     enum ErrorNumber : qint16 {
-        sckConnectAborted = 10053,
-        sckTimedOut = 10060,
-        sckConnectionRefused = 10061,
-        sckHostUnreachable = 10065,
+        sckConnectFailed = 10053,
         sckHostNotFound = 11004,
         // Ours, beyond the Windows Sockets numbers: the TLS handshake failed or took too long,
         // or the server's certificate was not accepted.
@@ -107,15 +106,8 @@ private:
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void raiseErrorLater(qint16 number, const QString &description);
     void raiseCloseLater();
-    struct KeepAliveTimes
-    {
-        int idleSeconds;
-        int probeIntervalSeconds;
-        int probes;
-    };
-    KeepAliveTimes keepAliveTimes() const;
     void watchForDeadLink();
-    void releaseInfoDescriptor();
+    void releaseLinkRecord();
     QDateTime lastAcknowledged() const;
     // Made at the first connect: a TLS socket loads the TLS library, which the window's first
     // paint need not wait for.
@@ -136,9 +128,8 @@ private:
     bool m_peerClosed = false;
     bool m_established = false;
     int m_deadLinkSeconds = deadLinkSeconds;
-#ifndef Q_OS_WIN
-    int m_infoDescriptor = -1;
-#endif
+    // The system's record of the connection, kept readable to tell when the link died.
+    qintptr m_linkRecord = -1;
     QDateTime m_lastReceived;
     QDateTime m_linkLostSince;
 };

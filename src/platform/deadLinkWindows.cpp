@@ -1,6 +1,5 @@
-#include "irc/socketControl.h"
+#include "deadLink.h"
 
-#include <QSslSocket>
 #include <winsock2.h>
 
 #include <mstcpip.h>
@@ -31,12 +30,14 @@ bool setTcpOption(SOCKET socket, int option, DWORD value)
 
 } // namespace
 
-void SocketControl::watchForDeadLink()
+namespace platform {
+
+qintptr watchForDeadLink(qintptr descriptor, const KeepAliveTimes &times, int deadLinkSeconds)
 {
     // Lines in flight: the retransmission limit. An idle link: the keep-alive probes.
-    const auto socket = SOCKET(m_socket->socketDescriptor());
-    const KeepAliveTimes times = keepAliveTimes();
-    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const auto socket = SOCKET(descriptor);
+    const BOOL on = TRUE;
+    ::setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char *>(&on), sizeof on);
     if (setTcpOption(socket, TCP_KEEPIDLE, DWORD(times.idleSeconds))) {
         setTcpOption(socket, TCP_KEEPINTVL, DWORD(times.probeIntervalSeconds));
         setTcpOption(socket, TCP_KEEPCNT, DWORD(times.probes));
@@ -48,14 +49,16 @@ void SocketControl::watchForDeadLink()
         WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
                  nullptr);
     }
-    setTcpOption(socket, TCP_MAXRT, DWORD(m_deadLinkSeconds));
+    setTcpOption(socket, TCP_MAXRT, DWORD(deadLinkSeconds));
+    // Windows tells no time of the last acknowledgement; there is no record to keep open.
+    return -1;
 }
 
-// Windows tells no time of the last acknowledgement; there is no record to keep open.
-void SocketControl::releaseInfoDescriptor() { }
+void releaseLinkRecord(qintptr) { }
 
-QDateTime SocketControl::lastAcknowledged() const
+QDateTime lastAcknowledged(qintptr)
 {
-    // Whatever the server sent acknowledged what it had received by then.
-    return m_lastReceived;
+    return {};
 }
+
+} // namespace platform

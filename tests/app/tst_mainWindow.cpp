@@ -172,11 +172,11 @@ private slots:
             {controls(*form).txtSend, u"チャット入力"_s},
             {controls(*form).txtStatus, u"ステータス"_s},
             {form->serverLog().txtRec, u"サーバログ"_s},
-            {dialog.cboServer, u"接続サーバ"_s},
-            {dialog.cboPort, u"ポート"_s},
-            {dialog.txtNick, u"ニックネーム"_s},
-            {dialog.cboChannel, u"チャンネル"_s},
-            {dialog.cboChannel->lineEdit(), u"チャンネル"_s}};
+            {connectControls(dialog).cboServer, u"接続サーバ"_s},
+            {connectControls(dialog).cboPort, u"ポート"_s},
+            {connectControls(dialog).txtNick, u"ニックネーム"_s},
+            {connectControls(dialog).cboChannel, u"チャンネル"_s},
+            {connectControls(dialog).cboChannel->lineEdit(), u"チャンネル"_s}};
         for (const auto &[box, name] : names)
             QCOMPARE(spokenName(box), name);
 

@@ -2,6 +2,7 @@
 
 #include "app/frmConnect.h"
 #include "app/frmMain.h"
+#include "formHelpers.h"
 #include "irc/ircSession.h"
 #include "ircObserver.h"
 #include "ircServer.h"
@@ -17,10 +18,10 @@ inline void connectThroughDialog(frmMain &form, const QString &port, const QStri
                                  const QString &channel)
 {
     frmConnect &dialog = form.connectDialog();
-    dialog.cboServer->setEditText(QStringLiteral("127.0.0.1"));
-    dialog.cboPort->setEditText(port);
-    dialog.txtNick->setText(nick);
-    dialog.cboChannel->setEditText(channel);
+    connectControls(dialog).cboServer->setEditText(QStringLiteral("127.0.0.1"));
+    connectControls(dialog).cboPort->setEditText(port);
+    connectControls(dialog).txtNick->setText(nick);
+    connectControls(dialog).cboChannel->setEditText(channel);
     dialog.cmdConnect_Click();
 }
 

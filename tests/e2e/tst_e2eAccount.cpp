@@ -65,10 +65,10 @@ private slots:
         QFETCH(QString, status);
         frmMain &form = session->form;
         if (certificate)
-            form.connectDialog().txtCertificate->setText(clientCertificateFile());
+            connectControls(form.connectDialog()).txtCertificate->setText(clientCertificateFile());
         else
-            form.connectDialog().txtAccount->setText(u"Observer"_s);
-        form.connectDialog().txtPassword->setText(typed);
+            connectControls(form.connectDialog()).txtAccount->setText(u"Observer"_s);
+        connectControls(form.connectDialog()).txtPassword->setText(typed);
         connectAs(tls, tls ? session->server.tlsPort() : session->server.port());
         QTRY_VERIFY2_WITH_TIMEOUT(statusEntries(form).contains(status),
                                   qPrintable(statusEntries(form).join(u"\n"_s)), 15000);
@@ -98,7 +98,7 @@ private:
     {
         session->boxes.answers.enqueue(tls ? platform::IDYES : platform::IDOK);
         session->form.show();
-        session->form.connectDialog().chkTls->setChecked(tls);
+        connectControls(session->form.connectDialog()).chkTls->setChecked(tls);
         connectThroughDialog(session->form, QString::number(port), u"Timer"_s, channel);
     }
     // A certificate and its key in one file, added to the observer's account.

@@ -126,8 +126,8 @@ private slots:
         QVERIFY(!form->session().loggedIn());
         QVERIFY(form->isConnectDialogLoaded());
         QVERIFY(!form->connectDialog().isVisible());
-        QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
-        QCOMPARE(form->connectDialog().cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(connectControls(form->connectDialog()).txtNick->text(), u"Timer_"_s);
+        QCOMPARE(connectControls(form->connectDialog()).cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
     }
 
     void serverStoppingBringsTheOfflineState()

@@ -88,7 +88,7 @@ private slots:
         form.show();
 
         frmConnect &dialog = form.connectDialog();
-        dialog.cboEncoding->setCurrentIndex(dialog.cboEncoding->findData(int(encoding)));
+        connectControls(dialog).cboEncoding->setCurrentIndex(connectControls(dialog).cboEncoding->findData(int(encoding)));
         connectThroughDialog(form, server.portText(), u"Timer"_s, channel);
         QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
         QCOMPARE(form.session().server(), IrcServer::name());

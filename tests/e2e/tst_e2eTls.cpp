@@ -145,7 +145,7 @@ private slots:
         session->server.setPassword("open sesame");
         QVERIFY2(session->server.start(), qPrintable(session->server.failure()));
         frmMain &form = session->form;
-        form.connectDialog().txtPassword->setText(password);
+        connectControls(form.connectDialog()).txtPassword->setText(password);
         connectWithTls();
         if (logsIn) {
             QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
@@ -178,7 +178,7 @@ private slots:
         QFETCH(QString, line);
         QVERIFY(startServer(Kind::Trusted));
         session->form.show();
-        session->form.connectDialog().chkTls->setChecked(tls);
+        connectControls(session->form.connectDialog()).chkTls->setChecked(tls);
         const quint16 port = tls ? session->server.port() : session->server.tlsPort();
         connectThroughDialog(session->form, QString::number(port), u"Timer"_s, channel);
         QTRY_VERIFY_WITH_TIMEOUT(statusEntries(session->form).contains(line),
@@ -224,7 +224,7 @@ private:
     void connectWithTls()
     {
         session->form.show();
-        session->form.connectDialog().chkTls->setChecked(true);
+        connectControls(session->form.connectDialog()).chkTls->setChecked(true);
         connectThroughDialog(session->form, QString::number(session->server.tlsPort()), u"Timer"_s,
                              channel);
     }

@@ -64,8 +64,8 @@ private slots:
         QCOMPARE(normaliseChannel(typed), stored);
 
         frmConnect &dialog = form->connectDialog();
-        dialog.cboServer->setEditText(u"localhost"_s);
-        dialog.cboChannel->setEditText(typed);
+        connectControls(dialog).cboServer->setEditText(u"localhost"_s);
+        connectControls(dialog).cboChannel->setEditText(typed);
         dialog.cmdConnect_Click();
         QCOMPARE(form->session().channel(), stored);
         form->session().socket()->Close();
@@ -74,29 +74,29 @@ private slots:
     void loadsItsPresets()
     {
         frmConnect &dialog = form->connectDialog();
-        QCOMPARE(itemsOf(dialog.cboServer).size(), 9);
-        QCOMPARE(itemsOf(dialog.cboServer).constFirst(), u"irc.ircnet.ne.jp"_s);
-        QCOMPARE(itemsOf(dialog.cboServer).constLast(), u"localhost"_s);
-        QCOMPARE(dialog.cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
-        QCOMPARE(itemsOf(dialog.cboPort),
+        QCOMPARE(itemsOf(connectControls(dialog).cboServer).size(), 9);
+        QCOMPARE(itemsOf(connectControls(dialog).cboServer).constFirst(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(itemsOf(connectControls(dialog).cboServer).constLast(), u"localhost"_s);
+        QCOMPARE(connectControls(dialog).cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(itemsOf(connectControls(dialog).cboPort),
                  (QStringList {u"6660"_s, u"6661"_s, u"6662"_s, u"6663"_s, u"6664"_s, u"6665"_s,
                                u"6666"_s, u"6667"_s, u"6668"_s, u"6669"_s, u"6697"_s}));
-        QCOMPARE(dialog.cboPort->currentText(), u"6664"_s);
-        QVERIFY(!dialog.chkTls->isChecked());
-        QCOMPARE(dialog.chkTls->text(), u"TLSを使う"_s);
-        QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
-        QCOMPARE(itemsOf(dialog.cboChannel),
+        QCOMPARE(connectControls(dialog).cboPort->currentText(), u"6664"_s);
+        QVERIFY(!connectControls(dialog).chkTls->isChecked());
+        QCOMPARE(connectControls(dialog).chkTls->text(), u"TLSを使う"_s);
+        QCOMPARE(connectControls(dialog).txtPassword->echoMode(), QLineEdit::Password);
+        QCOMPARE(itemsOf(connectControls(dialog).cboChannel),
                  (QStringList {u"#Durmast_Velmor"_s, u"#Ulmet_Velmor"_s, u"#Ekran_Velmor"_s,
                                u"#Prenn_Velmor"_s, u"#Durmast_Test"_s}));
-        QCOMPARE(dialog.cboChannel->currentText(), u"#Durmast_Velmor"_s);
-        QCOMPARE(dialog.txtNick->text(), u"Timer"_s);
-        QCOMPARE(itemsOf(dialog.cboEncoding),
+        QCOMPARE(connectControls(dialog).cboChannel->currentText(), u"#Durmast_Velmor"_s);
+        QCOMPARE(connectControls(dialog).txtNick->text(), u"Timer"_s);
+        QCOMPARE(itemsOf(connectControls(dialog).cboEncoding),
                  (QStringList {u"CP932"_s, u"ISO-2022-JP"_s, u"UTF-8"_s}));
-        QCOMPARE(dialog.cboEncoding->currentText(), u"CP932"_s);
-        QCOMPARE(dialog.cboEncoding->toolTip(), u"CP932 (Shift_JIS)"_s);
-        QCOMPARE(dialog.cboEncoding->itemData(1, Qt::AccessibleTextRole).toString(),
+        QCOMPARE(connectControls(dialog).cboEncoding->currentText(), u"CP932"_s);
+        QCOMPARE(connectControls(dialog).cboEncoding->toolTip(), u"CP932 (Shift_JIS)"_s);
+        QCOMPARE(connectControls(dialog).cboEncoding->itemData(1, Qt::AccessibleTextRole).toString(),
                  u"ISO-2022-JP (JIS)"_s);
-        QVERIFY(!dialog.cboEncoding->isEditable());
+        QVERIFY(!connectControls(dialog).cboEncoding->isEditable());
         QCOMPARE(dialog.windowTitle(), u"IRCサーバ接続"_s);
     }
 
@@ -161,9 +161,9 @@ private slots:
             line->setText(typed);
         else
             qobject_cast<QComboBox *>(control)->setEditText(typed);
-        dialog.cboEncoding->setFocus(Qt::TabFocusReason);
+        connectControls(dialog).cboEncoding->setFocus(Qt::TabFocusReason);
         const QString shown = box == u"txtNick"_s
-            ? dialog.txtNick->text()
+            ? connectControls(dialog).txtNick->text()
             : qobject_cast<QComboBox *>(control)->currentText();
         QCOMPARE(shown, after);
         dialog.cmdCancel_Click();
@@ -185,10 +185,10 @@ private slots:
         QFETCH(bool, tls);
         QFETCH(QString, after);
         frmConnect &dialog = form->connectDialog();
-        dialog.chkTls->setChecked(!tls);
-        dialog.cboPort->setEditText(port);
-        dialog.chkTls->click();
-        QCOMPARE(dialog.cboPort->currentText(), after);
+        connectControls(dialog).chkTls->setChecked(!tls);
+        connectControls(dialog).cboPort->setEditText(port);
+        connectControls(dialog).chkTls->click();
+        QCOMPARE(connectControls(dialog).cboPort->currentText(), after);
     }
 
     void upAndDownMoveFromThePortShown_data()
@@ -213,18 +213,18 @@ private slots:
         QFETCH(QString, after);
         frmConnect &dialog = form->connectDialog();
         if (tls)
-            dialog.chkTls->click();
+            connectControls(dialog).chkTls->click();
         if (!typed.isEmpty()) {
-            dialog.cboPort->lineEdit()->clear();
-            QTest::keyClicks(dialog.cboPort->lineEdit(), typed);
+            connectControls(dialog).cboPort->lineEdit()->clear();
+            QTest::keyClicks(connectControls(dialog).cboPort->lineEdit(), typed);
         }
-        QTest::keyClick(dialog.cboPort, Qt::Key(key));
-        QCOMPARE(dialog.cboPort->currentText(), after);
+        QTest::keyClick(connectControls(dialog).cboPort, Qt::Key(key));
+        QCOMPARE(connectControls(dialog).cboPort->currentText(), after);
     }
 
     void everyEncodingReadsWholeInItsBox()
     {
-        QComboBox *box = form->connectDialog().cboEncoding;
+        QComboBox *box = connectControls(form->connectDialog()).cboEncoding;
         QStyleOptionComboBox option;
         option.initFrom(box);
         const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
@@ -236,22 +236,22 @@ private slots:
     void portDigitsOnly()
     {
         frmConnect &dialog = form->connectDialog();
-        dialog.cboPort->lineEdit()->clear();
-        QTest::keyClicks(dialog.cboPort->lineEdit(), u"6a6-9.7"_s);
-        QCOMPARE(dialog.cboPort->currentText(), u"6697"_s);
+        connectControls(dialog).cboPort->lineEdit()->clear();
+        QTest::keyClicks(connectControls(dialog).cboPort->lineEdit(), u"6a6-9.7"_s);
+        QCOMPARE(connectControls(dialog).cboPort->currentText(), u"6697"_s);
     }
 
     void focusGoesInTheLayoutsOrder()
     {
         frmConnect &dialog = form->connectDialog();
         QStringList order;
-        QWidget *widget = dialog.cmdConnect;
+        QWidget *widget = connectControls(dialog).cmdConnect;
         do {
             // An editable combo box's own line edit has no name of its own.
             if (widget->focusPolicy() & Qt::TabFocus && !widget->objectName().isEmpty())
                 order << widget->objectName();
             widget = widget->nextInFocusChain();
-        } while (widget != dialog.cmdConnect);
+        } while (widget != connectControls(dialog).cmdConnect);
         QCOMPARE(order,
                  (QStringList {u"cmdConnect"_s, u"cmdCancel"_s, u"txtNick"_s, u"cboServer"_s,
                                u"cboPort"_s, u"cboChannel"_s, u"cboEncoding"_s, u"chkTls"_s,
@@ -288,9 +288,9 @@ private slots:
     void connectingWithTheDefaults()
     {
         whileDialogShown([](frmConnect &dialog) {
-            QCOMPARE(dialog.focusWidget(), dialog.cmdConnect);
-            QVERIFY(!dialog.cmdConnect->isDefault() && !dialog.cmdCancel->isDefault());
-            QTest::keyClick(dialog.cmdConnect, Qt::Key_Return);
+            QCOMPARE(dialog.focusWidget(), connectControls(dialog).cmdConnect);
+            QVERIFY(!connectControls(dialog).cmdConnect->isDefault() && !connectControls(dialog).cmdCancel->isDefault());
+            QTest::keyClick(connectControls(dialog).cmdConnect, Qt::Key_Return);
         });
         QCOMPARE(form->session().server(), u"irc.ircnet.ne.jp"_s);
         QCOMPARE(form->session().port(), u"6664"_s);
@@ -309,17 +309,17 @@ private slots:
         LoopbackServer server({6660, 6661, 6662, 6663, 6664, 6665, 6666, 6667, 6668, 6669});
         QVERIFY(server.isListening());
         frmConnect &dialog = form->connectDialog();
-        dialog.cboServer->setEditText(u"  127.0.0.1 "_s);
-        dialog.cboPort->setCurrentText(server.portText());
-        dialog.txtNick->setText(u" Nick "_s);
-        dialog.cboEncoding->setCurrentText(u"ISO-2022-JP"_s);
+        connectControls(dialog).cboServer->setEditText(u"  127.0.0.1 "_s);
+        connectControls(dialog).cboPort->setCurrentText(server.portText());
+        connectControls(dialog).txtNick->setText(u" Nick "_s);
+        connectControls(dialog).cboEncoding->setCurrentText(u"ISO-2022-JP"_s);
         dialog.cmdConnect_Click();
         QVERIFY(server.waitForClient());
         QVERIFY(controls(*form).mnuDisconnect->isEnabled());
         QCOMPARE(form->session().socket()->encoding(), WireEncoding::Iso2022Jp);
         QTRY_VERIFY(!form->isConnectDialogLoaded());
-        QCOMPARE(form->connectDialog().cboEncoding->currentText(), u"ISO-2022-JP"_s);
-        QCOMPARE(form->connectDialog().cboEncoding->toolTip(), u"ISO-2022-JP (JIS)"_s);
+        QCOMPARE(connectControls(form->connectDialog()).cboEncoding->currentText(), u"ISO-2022-JP"_s);
+        QCOMPARE(connectControls(form->connectDialog()).cboEncoding->toolTip(), u"ISO-2022-JP (JIS)"_s);
         QCOMPARE(form->session().server(), u"  127.0.0.1 "_s);
         QCOMPARE(form->session().nick(), u" Nick "_s);
         QCOMPARE(form->session().port(), server.portText());
@@ -329,7 +329,7 @@ private slots:
     void emptyHostFailsLaterWithoutEndingTheProgram()
     {
         frmConnect &dialog = form->connectDialog();
-        dialog.cboServer->setEditText(u"   "_s);
+        connectControls(dialog).cboServer->setEditText(u"   "_s);
         QSignalSpy errors(form->session().socket(), &SocketControl::Error);
         dialog.cmdConnect_Click();
         QVERIFY(!controls(*form).mnuConnect->isEnabled());
@@ -348,11 +348,11 @@ private slots:
         QFETCH(bool, closeBox);
         const QString logBefore = controls(*form).txtStatus->logText();
         whileDialogShown([closeBox](frmConnect &dialog) {
-            dialog.cboServer->setEditText(u"other"_s);
+            connectControls(dialog).cboServer->setEditText(u"other"_s);
             if (closeBox)
                 dialog.close();
             else
-                QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+                QTest::mouseClick(connectControls(dialog).cmdCancel, Qt::LeftButton);
         });
         QVERIFY(form->session().server().isEmpty());
         QCOMPARE(controls(*form).txtStatus->logText(), logBefore);
@@ -366,8 +366,8 @@ private slots:
         bool stillOpen = false;
         whileDialogShown([&stillOpen](frmConnect &dialog) {
             QTest::keyClick(&dialog, Qt::Key_Escape);
-            dialog.txtNick->setFocus();
-            QTest::keyClick(dialog.txtNick, Qt::Key_Return);
+            connectControls(dialog).txtNick->setFocus();
+            QTest::keyClick(connectControls(dialog).txtNick, Qt::Key_Return);
             stillOpen = dialog.isVisible();
             dialog.cmdCancel_Click();
         });
@@ -377,22 +377,22 @@ private slots:
 
     void eachOpeningStartsFromThePresetsButASuggestionSurvives()
     {
-        form->connectDialog().txtNick->setText(u"Timer_"_s);
-        form->connectDialog().cboChannel->setEditText(u"#changed"_s);
+        connectControls(form->connectDialog()).txtNick->setText(u"Timer_"_s);
+        connectControls(form->connectDialog()).cboChannel->setEditText(u"#changed"_s);
         QString nick;
         QString channel;
         whileDialogShown([&](frmConnect &dialog) {
-            nick = dialog.txtNick->text();
-            dialog.cboServer->setEditText(u"changed"_s);
+            nick = connectControls(dialog).txtNick->text();
+            connectControls(dialog).cboServer->setEditText(u"changed"_s);
             dialog.cmdCancel_Click();
         });
         QCOMPARE(nick, u"Timer_"_s);
         QTRY_VERIFY(!form->isConnectDialogLoaded());
         QString server;
         whileDialogShown([&](frmConnect &dialog) {
-            nick = dialog.txtNick->text();
-            server = dialog.cboServer->currentText();
-            channel = dialog.cboChannel->currentText();
+            nick = connectControls(dialog).txtNick->text();
+            server = connectControls(dialog).cboServer->currentText();
+            channel = connectControls(dialog).cboChannel->currentText();
             dialog.cmdCancel_Click();
         });
         QCOMPARE(nick, u"Timer"_s);

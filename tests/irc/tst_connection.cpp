@@ -178,7 +178,7 @@ private slots:
                  inUse);
         QCOMPARE(form->isConnectDialogLoaded(), inUse);
         if (inUse) {
-            QCOMPARE(form->connectDialog().txtNick->text(), u"Timer_"_s);
+            QCOMPARE(connectControls(form->connectDialog()).txtNick->text(), u"Timer_"_s);
             QVERIFY(!form->connectDialog().isVisible());
             server->closeClient();
             QTRY_VERIFY(controls(*form).mnuConnect->isEnabled());

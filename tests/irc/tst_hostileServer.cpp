@@ -272,8 +272,8 @@ private:
     void connectFromTheDialog()
     {
         frmConnect &dialog = form->connectDialog();
-        dialog.cboServer->setEditText(u"127.0.0.1"_s);
-        dialog.cboPort->setEditText(session->server->portText());
+        connectControls(dialog).cboServer->setEditText(u"127.0.0.1"_s);
+        connectControls(dialog).cboPort->setEditText(session->server->portText());
         dialog.cmdConnect_Click();
         QVERIFY(QTest::qWaitFor(
             [this] { return session->server->received().endsWith(" :Kestrion\r\n"); }));

@@ -241,16 +241,20 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
         QTest::addColumn<int>("number");
-        QTest::newRow("empty host") << QString() << u"6664"_s << 11004;
-        QTest::newRow("blank host") << u"   "_s << u"6664"_s << 11004;
-        QTest::newRow("refused") << u"127.0.0.1"_s << u"1"_s << 10061;
-        QTest::newRow("bad port") << u"127.0.0.1"_s << u"http"_s << 10053;
+        QTest::addColumn<QString>("description");
+        const QString noAddress = u"接続先のホスト名がありません"_s;
+        QTest::newRow("empty host") << QString() << u"6664"_s << 11004 << noAddress;
+        QTest::newRow("blank host") << u"   "_s << u"6664"_s << 11004 << noAddress;
+        QTest::newRow("refused") << u"127.0.0.1"_s << u"1"_s << 10053 << u"接続が拒否されました"_s;
+        QTest::newRow("bad port") << u"127.0.0.1"_s << u"http"_s << 10053
+                                  << u"ポート番号が正しくありません: http"_s;
     }
     void failuresArriveLaterAsErrorEvents()
     {
         QFETCH(QString, host);
         QFETCH(QString, port);
         QFETCH(int, number);
+        QFETCH(QString, description);
         SocketControl socket;
         QSignalSpy errors(&socket, &SocketControl::Error);
         socket.Connect(host, port);
@@ -258,7 +262,7 @@ private slots:
         QVERIFY(errors.wait());
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors[0][0].value<qint16>(), qint16(number));
-        QVERIFY(!errors[0][1].toString().isEmpty());
+        QCOMPARE(errors[0][1].toString(), description);
     }
 
     void errorOfAnAbandonedAttemptIsDropped()

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/frmConnect.h"
 #include "app/frmMain.h"
 #include "app/logView.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,15 +14,18 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-// The main window's controls, found by their names as a user's tools find them.
+// A window's control, found by its name as a user's tools find it.
+template <typename T> T *findControl(const QObject &window, const char *name)
+{
+    T *control = window.findChild<T *>(QString::fromLatin1(name));
+    Q_ASSERT(control);
+    return control;
+}
+
+// The main window's controls.
 struct MainControls
 {
-    template <typename T> T *find(const char *name) const
-    {
-        T *control = form.findChild<T *>(QString::fromLatin1(name));
-        Q_ASSERT(control);
-        return control;
-    }
+    template <typename T> T *find(const char *name) const { return findControl<T>(form, name); }
 
     const frmMain &form;
     QPushButton *cmdCount = find<QPushButton>("cmdCount");
@@ -43,6 +48,39 @@ struct MainControls
 inline MainControls controls(const frmMain &form)
 {
     return MainControls {form};
+}
+
+// The connect dialog's controls.
+struct ConnectControls
+{
+    template <typename T> T *find(const char *name) const { return findControl<T>(dialog, name); }
+
+    const frmConnect &dialog;
+    QLabel *lblServer = find<QLabel>("lblServer");
+    QComboBox *cboServer = find<QComboBox>("cboServer");
+    QLabel *lblPort = find<QLabel>("lblPort");
+    QComboBox *cboPort = find<QComboBox>("cboPort");
+    QLabel *lblNick = find<QLabel>("lblNick");
+    QLineEdit *txtNick = find<QLineEdit>("txtNick");
+    QLabel *lblChannel = find<QLabel>("lblChannel");
+    QComboBox *cboChannel = find<QComboBox>("cboChannel");
+    QLabel *lblEncoding = find<QLabel>("lblEncoding");
+    QComboBox *cboEncoding = find<QComboBox>("cboEncoding");
+    QCheckBox *chkTls = find<QCheckBox>("chkTls");
+    QLabel *lblAccount = find<QLabel>("lblAccount");
+    QLineEdit *txtAccount = find<QLineEdit>("txtAccount");
+    QLabel *lblPassword = find<QLabel>("lblPassword");
+    QLineEdit *txtPassword = find<QLineEdit>("txtPassword");
+    QLabel *lblCertificate = find<QLabel>("lblCertificate");
+    QLineEdit *txtCertificate = find<QLineEdit>("txtCertificate");
+    QPushButton *cmdCertificate = find<QPushButton>("cmdCertificate");
+    QPushButton *cmdCancel = find<QPushButton>("cmdCancel");
+    QPushButton *cmdConnect = find<QPushButton>("cmdConnect");
+};
+
+inline ConnectControls connectControls(const frmConnect &dialog)
+{
+    return ConnectControls {dialog};
 }
 
 // The status log's entries with their time stamps taken off, in order. The box's first line
