@@ -288,6 +288,16 @@ private slots:
             << QStringList {u"CAP END"_s} << true << QString();
         QTest::newRow("refused") << QString() << u":s CAP Timer NAK :echo-message\r\n"_s
                                  << QStringList {u"CAP END"_s} << false << QString();
+        const QString loggedIn = u":s CAP * LS :multi-prefix\r\n:s 001 Timer :Hi\r\n"_s;
+        QTest::newRow("offered after the login, granted without a second CAP END")
+            << QString()
+            << loggedIn + u":s CAP Timer NEW :echo-message\r\n:s CAP Timer ACK :echo-message\r\n"_s
+            << QStringList {u"CAP END"_s, u"CAP REQ :echo-message"_s} << true << QString();
+        QTest::newRow("withdrawn after the login")
+            << QString()
+            << u":s CAP * LS :echo-message\r\n:s CAP Timer ACK :echo-message\r\n"
+               u":s 001 Timer :Hi\r\n:s CAP Timer DEL :echo-message\r\n"_s
+            << QStringList {u"CAP REQ :echo-message"_s, u"CAP END"_s} << false << QString();
         const QString granted = u":s CAP * LS :sasl=PLAIN,EXTERNAL\r\n:s CAP T ACK :sasl\r\n"_s;
         const QStringList sent {u"CAP REQ :sasl"_s, u"AUTHENTICATE PLAIN"_s,
                                 u"AUTHENTICATE AHRpbWVyAHNlY3JldA=="_s};

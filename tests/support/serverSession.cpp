@@ -44,6 +44,7 @@ bool ServerSession::connect(const QString &account, const QString &password)
     ConnectionChoice choice;
     choice.account = account;
     choice.password = password;
+    choice.encoding = encoding;
     choice.server = u"127.0.0.1"_s;
     choice.port = server->portText();
     choice.nick = u"Timer"_s;

@@ -45,6 +45,8 @@ public:
     std::unique_ptr<IrcSession> bareSession;
     std::unique_ptr<ChannelPacer> barePacer;
     std::unique_ptr<LoopbackServer> server;
+    // Set before connect().
+    WireEncoding encoding = WireEncoding::Cp932;
     // Every status line the session and its pacer reported, in order.
     QStringList statusLines;
 
