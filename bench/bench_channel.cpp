@@ -1,7 +1,7 @@
 // The channel's view of a run: a second client in the channel, on a real server of each family,
 // stamps each announcement as the kernel hands it over, and the run starts a second after the
-// program joined, when the login's lines still fill the server's account.
-//   bench_channel irc2|ngircd|inspircd [minutes]
+// program joined, when the login's lines still fill the server's account, or later.
+//   bench_channel irc2|ngircd|inspircd [minutes] [seconds after the join]
 // Prints one table row: the wait at 開始 (the notice's arrival after the click) and each line's
 // lateness at the channel against the notice + its second, in ms.
 
@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QString familyName = QString::fromLatin1(argc > 1 ? argv[1] : "irc2");
     const QString minutes = QString::fromLatin1(argc > 2 ? argv[2] : "1");
+    const int afterJoinSeconds = argc > 3 ? std::atoi(argv[3]) : 1;
     platform::setMessageBoxHook([](const platform::MessageBoxRequest &box) {
         std::fprintf(stderr, "message box: %s\n", qPrintable(box.prompt));
         return platform::IDOK;
@@ -56,7 +58,7 @@ int main(int argc, char *argv[])
     IrcObserver &observer = session.observer;
     WireTap tap(observer.localPort());
     const qint64 clockOffsetMs = runClockMsAt(observer);
-    QTest::qWait(1000);
+    QTest::qWait(afterJoinSeconds * 1000);
 
     controls(session.form).cboMinutes->setEditText(minutes);
     const qint64 clickMs = observer.clock().elapsed();
@@ -89,9 +91,9 @@ int main(int argc, char *argv[])
                      qPrintable(expected[i].text), lateness.constLast());
     }
     std::sort(lateness.begin(), lateness.end());
-    std::printf("| %s | %s | %lld | %lld | %lld | %lld | %s |\n", qPrintable(familyName),
-                qPrintable(minutes), originMs - (clickMs + clockOffsetMs), qint64(lateness.size()),
-                lateness.at(lateness.size() / 2), lateness.constLast(),
+    std::printf("| %s | %s | %d | %lld | %lld | %lld | %lld | %s |\n", qPrintable(familyName),
+                qPrintable(minutes), afterJoinSeconds, originMs - (clickMs + clockOffsetMs),
+                qint64(lateness.size()), lateness.at(lateness.size() / 2), lateness.constLast(),
                 tap.available() ? "kernel" : "user space");
     return 0;
 }

@@ -211,17 +211,18 @@ int main(int argc, char *argv[])
     });
 
     WakeUpWatch wakeUpWatch(form.run().tickTimer());
-    // Each line is one write of its own; the tick it belongs to is the program's own count of
-    // ticks when it was written, the start notice's 0.
+    // The lines due at one moment leave in one write; the tick it belongs to is the program's
+    // own count of ticks when it was written, the start notice's 0.
     struct Write
     {
         Clock::time_point at;
         qint64 tick;
+        qint64 bytes;
     };
     QList<Write> writes;
     QObject::connect(form.session().socket()->findChild<QSslSocket *>(), &QIODevice::bytesWritten,
-                     &probeTarget, [&] {
-                         writes.append({Clock::now(), form.run().tickTimer()->ticksDone()});
+                     &probeTarget, [&](qint64 bytes) {
+                         writes.append({Clock::now(), form.run().tickTimer()->ticksDone(), bytes});
                      });
 
     waitUntil([] { return false; }, 1000);
@@ -253,8 +254,8 @@ int main(int argc, char *argv[])
     probing = false;
     probe.join();
 
-    // Where the wire can be watched, a line's time is when it passed the loopback interface;
-    // otherwise when the server's thread read it. Every line is one segment of its own.
+    // Where the wire can be watched, a line's time is when its write passed the loopback
+    // interface; otherwise when the server's thread read it. Every write is one segment.
     QList<BenchServer::Received> received;
     for (const BenchServer::Received &line : server.received()) {
         if (line.at >= click)
@@ -265,17 +266,30 @@ int main(int argc, char *argv[])
         if (segment >= click)
             segments << segment;
     }
-    const bool onTheWire = segments.size() == received.size();
+    const bool onTheWire = segments.size() == writes.size();
     struct Line
     {
         int tick;
         Clock::time_point at;
+        // The write that carried it.
+        qsizetype write;
     };
-    if (writes.size() != received.size())
-        return fail("the lines written and received differ");
+    // Each write carries whole lines: the received lines are shared out by their bytes.
     QList<Line> lines;
-    for (qsizetype i = 0; i < received.size(); ++i)
-        lines.append({int(writes[i].tick), onTheWire ? segments[i] : received[i].at});
+    qsizetype write = 0;
+    qint64 bytesLeft = writes.value(0).bytes;
+    for (const BenchServer::Received &line : std::as_const(received)) {
+        if (write >= writes.size())
+            return fail("the lines written and received differ");
+        // The PING that asks for a group's arrival is no announcement.
+        if (!line.line.startsWith("PING "))
+            lines.append({int(writes[write].tick), onTheWire ? segments[write] : line.at, write});
+        bytesLeft -= line.line.size() + 2;
+        if (bytesLeft <= 0 && ++write < writes.size())
+            bytesLeft = writes[write].bytes;
+    }
+    if (write != writes.size())
+        return fail("the lines written and received differ");
     if (lines.isEmpty())
         return fail("the start notice did not arrive");
     QList<double> lateness;
@@ -289,14 +303,14 @@ int main(int argc, char *argv[])
     QList<double> wakeUpLate;
     for (const WakeUpWatch::WakeUp &wakeUp : wakeUpWatch.wakeUps)
         wakeUpLate << msBetween(wakeUp.askedFor, wakeUp.at);
-    // Every line is one write of its own, so the n-th write is the n-th line; the write's
-    // stamp is taken when the socket has handed the bytes to the system.
+    // The write's stamp is taken when the socket has handed the bytes to the system.
     QList<double> toWrite, toWire;
     if (!wakeUpWatch.wakeUps.isEmpty()) {
         const Clock::time_point start = wakeUpWatch.wakeUps.first().due - 1s;
         for (qsizetype i = 1; i < lines.size(); ++i) {
-            toWrite << msBetween(start + lines[i].tick * 1s, writes[i].at);
-            toWire << msBetween(writes[i].at, lines[i].at);
+            const Write &carried = writes[lines[i].write];
+            toWrite << msBetween(start + lines[i].tick * 1s, carried.at);
+            toWire << msBetween(carried.at, lines[i].at);
         }
     }
 

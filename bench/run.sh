@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need-packages.sh xvfb openbox wine64
-cmake --build build --target bench_timing bench_channel bench_startup kestrion -j"$(nproc)" > /dev/null
+cmake --build build --target bench_timing bench_channel bench_start bench_cpu bench_startup kestrion \
+    -j"$(nproc)" > /dev/null
 scripts/build-windows.sh > /dev/null
 qt=$(scripts/build-windows-qt.sh)
 
@@ -35,16 +36,34 @@ for mode in plain flood reconnect; do
 done
 echo
 echo "The channel's view: a second client stamps each line on a real server of each family; the"
-echo "run starts 1 s after the join. Wait at 開始 in ms; lateness against the notice + its second."
+echo "run starts that long after the join. Wait at 開始 in ms; lateness against the notice + its"
+echo "second."
 echo
-echo "| family | minutes | wait at 開始 | lines | median | worst | stamps |"
-echo "|---|---|---|---|---|---|---|"
+echo "| family | minutes | started after the join (s) | wait at 開始 | lines | median | worst | stamps |"
+echo "|---|---|---|---|---|---|---|---|"
 scripts/need-ircd.sh > /dev/null
 scripts/need-other-ircds.sh > /dev/null
 for family in irc2 ngircd inspircd; do
     QT_QPA_PLATFORM=offscreen build/bench/bench_channel "$family" 1
 done
+QT_QPA_PLATFORM=offscreen build/bench/bench_channel irc2 1 40
 QT_QPA_PLATFORM=offscreen build/bench/bench_channel irc2 0
+echo
+echo "From the 開始 click to the start notice on the wire, on a server that holds nothing (20"
+echo "starts, ms):"
+echo
+echo "| minutes | starts | min | median | max | stamps |"
+echo "|---|---|---|---|---|---|"
+QT_QPA_PLATFORM=offscreen build/bench/bench_start
+echo
+echo "The whole program's processor time per tick of a one-minute run, read from outside the"
+echo "process (every thread, and the window's thread alone, ms):"
+echo
+echo "| platform | ticks | process | window's thread |"
+echo "|---|---|---|---|"
+for platform in offscreen xcb; do
+    QT_QPA_PLATFORM=$platform build/bench/bench_cpu
+done
 echo
 echo "Start-up and idle (20 starts; min, median, max):"
 echo

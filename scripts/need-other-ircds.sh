@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Fetches the IRC servers of the other families Debian ships (ngIRCd, InspIRCd, ircd-hybrid), and
-# the account services (Atheme) that link to InspIRCd, for the end-to-end tests, and unpacks
-# each into a cache folder outside the repository; prints that folder. They are never
+# Fetches the IRC servers of the other families Debian ships (ngIRCd, InspIRCd, ircd-hybrid), the
+# account services (Atheme) that link to InspIRCd, and the bouncer ZNC, for the end-to-end tests,
+# and unpacks each into a cache folder outside the repository; prints that folder. They are never
 # installed: as packages they conflict with ircd-irc2, and a package would start a server open
 # to the network. Only the shared libraries they need are installed, and the service names
 # (netbase), without which ircd-hybrid finds no name server to ask.
@@ -10,8 +10,8 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrion/ircds
 "$repo/scripts/need-packages.sh" libident libltdl7 libgnutls30 libpam0g zlib1g netbase libssl3 \
-    libcrypt1 >&2
-for package in ngircd inspircd ircd-hybrid atheme-services; do
+    libcrypt1 libboost-locale1.74.0 libicu72 libsasl2-2 >&2
+for package in ngircd inspircd ircd-hybrid atheme-services znc; do
     [ -f "$cache/$package/.complete" ] && continue
     download=$(mktemp -d)
     # A fresh machine may not have read the package lists yet.

@@ -73,8 +73,7 @@ void ChannelPacer::book(const QString &line, qsizetype wireBytes)
 
 FloodAccount::Line ChannelPacer::accountLine(const QString &line, qint64 dueMs) const
 {
-    return FloodAccount::lineOf(line, encodeForWire(m_session->encoding(), line).size() + 2,
-                                dueMs);
+    return FloodAccount::lineOf(line, encodeForWire(m_session->encoding(), line).size() + 2, dueMs);
 }
 
 QString ChannelPacer::channelLine(const ScheduledLine &line) const
@@ -97,11 +96,13 @@ qint64 ChannelPacer::planStart(const ScheduledLines &lines)
         wireLines << accountLine(channelLine(line), line.dueMs);
     const FloodAccount::Plan plan = m_flood.plan(wireLines, nowMs());
     if (plan.waitMs > 0)
-        emit statusLine(u"[i] サーバの送信制限のため、"_s + QString::number((plan.waitMs + 999) / 1000)
+        emit statusLine(u"[i] サーバの送信制限のため、"_s
+                        + QString::number((plan.waitMs + 999) / 1000)
                         + u"秒後にカウントを始めます"_s);
     if (plan.waitMs > longWaitMs)
-        emit statusLine(u"[i] これまでに送った行（長い行ほど重く数えられます）がサーバの送信制限に"
-                        u"積み重なっているため、待ち時間が長くなります。待つ間は中断で取りやめられます"_s);
+        emit statusLine(
+            u"[i] これまでに送った行（長い行ほど重く数えられます）がサーバの送信制限に"
+            u"積み重なっているため、待ち時間が長くなります。待つ間は中断で取りやめられます"_s);
     QStringList late;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (plan.latenessMs[i] >= 100)
@@ -163,15 +164,14 @@ void ChannelPacer::sendRunLines(const ScheduledLines &lines, bool stale)
             emit statusLine(u"[-] 時刻を過ぎたため送信しません: "_s + line);
         return;
     }
-    const bool reports = std::any_of(lines.cbegin(), lines.cend(), [](const ScheduledLine &line) {
-        return line.reportsArrival;
-    });
+    const bool reports = std::any_of(lines.cbegin(), lines.cend(),
+                                     [](const ScheduledLine &line) { return line.reportsArrival; });
     const qint64 now = nowMs();
     const QString ping = nextArrivalPing();
     const ArrivalCheck check = reports ? arrivalCheckFor(group, ping, now) : ArrivalCheck::None;
     // The PING in the same write as the lines, so the server reads it with them.
     if (!m_session->SendChannelLines(check == ArrivalCheck::Ping ? group + QStringList {ping}
-                                                                  : group))
+                                                                 : group))
         return;
     const bool watched = check == ArrivalCheck::Echo || check == ArrivalCheck::Ping;
     for (const ScheduledLine &line : lines)
@@ -188,8 +188,9 @@ void ChannelPacer::sendRunLines(const ScheduledLines &lines, bool stale)
         break;
     case ArrivalCheck::Unknowable:
         m_unconfirmed.clear();
-        emit statusLine(u"[i] "_s + last
-                        + u" がチャンネルに届いた時刻は、バウンサーを経由しているため分かりません"_s);
+        emit statusLine(
+            u"[i] "_s + last
+            + u" がチャンネルに届いた時刻は、バウンサを経由しているため分かりません"_s);
         break;
     case ArrivalCheck::None:
     case ArrivalCheck::Echo:
@@ -289,8 +290,12 @@ void ChannelPacer::takeMessages(const IrcMessages &block)
     for (const IrcMessage &message : block) {
         if (message.isNumeric(u"001"))
             m_flood.setRegistered(true);
-        if (message.isNumeric(u"004"))
+        if (message.isNumeric(u"004")) {
             m_flood.setFamily(FloodAccount::familyOf(message.parameters.value(2)), nowMs());
+            // The server counts the bouncer's own lines on the same connection.
+            if (m_session->isBouncer())
+                m_flood.assumeFull(nowMs());
+        }
         if (message.command == u"JOIN"
             && message.sourceNick().compare(m_session->nick(), Qt::CaseInsensitive) == 0)
             m_ownPrefix = message.prefix;
@@ -356,8 +361,8 @@ void ChannelPacer::takeEcho(const IrcMessage &message)
     const QDateTime stamped = QDateTime::fromString(message.tag(u"time"), Qt::ISODateWithMs);
     if (stamped.isValid()) {
         const qint64 stampMs = stamped.toMSecsSinceEpoch();
-        m_serverClockAheadMs = std::max(m_serverClockAheadMs.value_or(stampMs - arrivedMs),
-                                        stampMs - arrivedMs);
+        m_serverClockAheadMs
+            = std::max(m_serverClockAheadMs.value_or(stampMs - arrivedMs), stampMs - arrivedMs);
         latenessMs = stampMs - *m_serverClockAheadMs - echoed->sentMs;
     }
     if (echoed->reported || latenessMs >= onTimeMs)

@@ -90,6 +90,11 @@ void FloodAccount::setFamily(Family family, qint64 readMs)
     m_registered = registered;
 }
 
+void FloodAccount::assumeFull(qint64 atMs)
+{
+    m_accountMs = std::max(m_accountMs, atMs + aheadTakenMs() - 1);
+}
+
 qint64 FloodAccount::costMs(const Line &line) const
 {
     const IrcMessage &message = line.message;

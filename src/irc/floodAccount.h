@@ -49,6 +49,9 @@ public:
     // before are counted again by its rule, as read by then (a server may read a new client's
     // login only after looking up its address).
     void setFamily(Family family, qint64 readMs);
+    // The connection's earlier lines are not ours to know (a bouncer's): from atMs on, the
+    // account may stand as far ahead as the server lets it.
+    void assumeFull(qint64 atMs);
     // Once the server has welcomed us, irc2 adds each command's own penalty.
     void setRegistered(bool registered) { m_registered = registered; }
 

@@ -293,6 +293,7 @@ void IrcSession::quit()
 {
     SendLine(u"QUIT"_s);
     m_state = State::Quitting;
+    emit stateChanged();
 }
 
 void IrcSession::Ws_Close()

@@ -245,8 +245,8 @@ void SocketControl::watchForDeadLink()
     // An idle link is probed from two fifths of the time on.
     const platform::KeepAliveTimes times {std::max(1, m_deadLinkSeconds * 2 / 5),
                                           std::max(1, m_deadLinkSeconds / 5), 3};
-    m_linkRecord = platform::watchForDeadLink(m_socket->socketDescriptor(), times,
-                                              m_deadLinkSeconds);
+    m_linkRecord
+        = platform::watchForDeadLink(m_socket->socketDescriptor(), times, m_deadLinkSeconds);
 }
 
 void SocketControl::releaseLinkRecord()

@@ -1,8 +1,7 @@
 #include "deadLink.h"
 
-#include <winsock2.h>
-
 #include <mstcpip.h>
+#include <winsock2.h>
 #include <ws2tcpip.h>
 
 // Windows' own option numbers; MinGW's headers lack them.

@@ -76,8 +76,7 @@ MeasurementRun::MeasurementRun(const QString &baseCaption, QObject *parent)
     connect(tmrCountTime, &TickTimer::stalled, this, &MeasurementRun::tmrCountTime_Stalled);
 }
 
-void MeasurementRun::start(const QString &minutesText, const ScheduledLines &lines,
-                           qint64 waitMs)
+void MeasurementRun::start(const QString &minutesText, const ScheduledLines &lines, qint64 waitMs)
 {
     m_lines = lines;
     m_nextLine = 0;

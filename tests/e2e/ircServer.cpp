@@ -85,6 +85,12 @@ QByteArray IrcServer::inspircdConfig() const
           // A client that asks sees its own lines come back, stamped with the server's time.
           "<module name=\"cap\">\n<module name=\"ircv3\">\n"
           "<module name=\"ircv3_echomessage\">\n<module name=\"ircv3_servertime\">\n"
+          // Capabilities withdrawn or offered later are told to the clients; the observer may
+          // withdraw one by unloading its module.
+          "<module name=\"ircv3_capnotify\">\n"
+          "<class name=\"Modules\" commands=\"LOADMODULE UNLOADMODULE\">\n"
+          "<type name=\"Admin\" classes=\"Modules\">\n"
+          "<oper name=\"Observer\" password=\"observer\" host=\"*@*\" type=\"Admin\">\n"
           "<waitpong sendsnotice=\"no\" killonbadreply=\"yes\">\n";
     if (!m_tlsCertificate.isEmpty())
         config += "<module name=\"ssl_gnutls\">\n<sslprofile name=\"tls\" provider=\"gnutls\" "

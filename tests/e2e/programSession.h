@@ -2,6 +2,7 @@
 
 #include "app/frmConnect.h"
 #include "app/frmMain.h"
+#include "bouncer.h"
 #include "formHelpers.h"
 #include "irc/ircSession.h"
 #include "ircObserver.h"
@@ -11,31 +12,37 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+#include <memory>
 
 // Fills in the connect dialog as a user would and presses 接続. The test server listens on a
 // port of its own, typed into the port box.
 inline void connectThroughDialog(frmMain &form, const QString &port, const QString &nick,
-                                 const QString &channel)
+                                 const QString &channel, const QString &password = {})
 {
     frmConnect &dialog = form.connectDialog();
     connectControls(dialog).cboServer->setEditText(QStringLiteral("127.0.0.1"));
     connectControls(dialog).cboPort->setEditText(port);
     connectControls(dialog).txtNick->setText(nick);
     connectControls(dialog).cboChannel->setEditText(channel);
+    connectControls(dialog).txtPassword->setText(password);
     dialog.cmdConnect_Click();
 }
 
 // A real server, a second client watching the channel, and the program logged in to the
-// channel through its connect dialog, with every message box answered.
+// channel through its connect dialog, with every message box answered; or logged in to a
+// bouncer in front of the server.
 struct ChannelSession
 {
     explicit ChannelSession(IrcServer::Family family = IrcServer::Family::Irc2,
-                            int pingSeconds = 90)
+                            int pingSeconds = 90, bool throughBouncer = false)
         : server(pingSeconds, 0, family)
+        , throughBouncer(throughBouncer)
     {
     }
 
     IrcServer server;
+    bool throughBouncer;
+    std::unique_ptr<Bouncer> bouncer;
     IrcObserver observer;
     MessageBoxResponder boxes;
     frmMain form;
@@ -47,8 +54,18 @@ struct ChannelSession
             return server.failure();
         if (!observer.logIn(server.port(), "Observer") || !observer.join(channel.toLatin1()))
             return QStringLiteral("the observer could not join");
+        QString port = server.portText();
+        if (throughBouncer) {
+            bouncer = std::make_unique<Bouncer>(server.port(), channel.toLatin1());
+            if (!bouncer->start())
+                return bouncer->failure();
+            if (!observer.waitForLine(":Timer!"))
+                return QStringLiteral("the bouncer did not join the channel");
+            port = QString::number(bouncer->port());
+        }
         form.show();
-        connectThroughDialog(form, server.portText(), QStringLiteral("Timer"), channel);
+        connectThroughDialog(form, port, QStringLiteral("Timer"), channel,
+                             throughBouncer ? Bouncer::password() : QString());
         if (!QTest::qWaitFor([this] { return form.session().loggedIn(); }, 15000))
             return QStringLiteral("the program did not log in");
         return {};

@@ -127,7 +127,8 @@ private slots:
         QVERIFY(form->isConnectDialogLoaded());
         QVERIFY(!form->connectDialog().isVisible());
         QCOMPARE(connectControls(form->connectDialog()).txtNick->text(), u"Timer_"_s);
-        QCOMPARE(connectControls(form->connectDialog()).cboServer->currentText(), u"irc.ircnet.ne.jp"_s);
+        QCOMPARE(connectControls(form->connectDialog()).cboServer->currentText(),
+                 u"irc.ircnet.ne.jp"_s);
     }
 
     void serverStoppingBringsTheOfflineState()

@@ -1,4 +1,5 @@
-// Each wire decoder fed the same bytes in random pieces gives what one whole read gives.
+// Each wire decoder fed the same bytes in random pieces gives what one whole read gives; and
+// the decoded text, cut for the wire, keeps every character in pieces that fit.
 // Input: one byte that chooses the encoding and seeds the split points, then the bytes.
 
 #include "fuzzCheck.h"
@@ -27,5 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(joined == wholeText);
     // The code page converter marks invalid bytes with SUB; none may show through.
     require(encoding != WireEncoding::Cp932 || !joined.contains(QChar(0x1A)));
+
+    const qsizetype maxBytes = 8 + data[0] % 64;
+    const QStringList cut = splitForWire(encoding, wholeText, maxBytes);
+    require(cut.join(QString()) == wholeText);
+    for (const QString &piece : cut) {
+        // A piece over the limit is a single character that cannot be made smaller.
+        require(encodeForWire(encoding, piece).size() <= maxBytes || piece.size() <= 2);
+        require(piece.isEmpty() || !piece.front().isLowSurrogate());
+    }
     return 0;
 }

@@ -19,7 +19,10 @@ const ScheduledLines countdownEnd {{ScheduledLine::Kind::Privmsg, u"0＠"_s},
 QByteArray stampedNow(qint64 clockLeadMs)
 {
     return "@time="
-        + QDateTime::currentDateTimeUtc().addMSecs(clockLeadMs).toString(Qt::ISODateWithMs).toLatin1()
+        + QDateTime::currentDateTimeUtc()
+              .addMSecs(clockLeadMs)
+              .toString(Qt::ISODateWithMs)
+              .toLatin1()
         + ' ';
 }
 
@@ -78,15 +81,17 @@ private slots:
         QTest::addColumn<QByteArray>("afterTheLines");
         QTest::addColumn<QString>("report");
         const QByteArray echoAndTime = "echo-message server-time";
-        const QString onTime = u"^\\[t\\] 開始！＠ はチャンネルに予定どおり届きました（\\+0\\.0\\d秒）$"_s;
-        QTest::newRow("a server clock 3 s ahead") << echoAndTime << std::optional(3000) << 0
-                                                  << QByteArray() << onTime;
-        QTest::newRow("a server clock 3 s behind") << echoAndTime << std::optional(-3000) << 0
-                                                   << QByteArray() << onTime;
+        const QString onTime
+            = u"^\\[t\\] 開始！＠ はチャンネルに予定どおり届きました（\\+0\\.0\\d秒）$"_s;
+        QTest::newRow("a server clock 3 s ahead")
+            << echoAndTime << std::optional(3000) << 0 << QByteArray() << onTime;
+        QTest::newRow("a server clock 3 s behind")
+            << echoAndTime << std::optional(-3000) << 0 << QByteArray() << onTime;
         QTest::newRow("held 0.7 s, the clock 3 s ahead")
             << echoAndTime << std::optional(3000) << 700 << QByteArray()
             << u"^\\[-\\] 開始！＠ はサーバに0\\.[78]秒留め置かれてから届きました$"_s;
-        const QString bound = u"^\\[t\\] 開始！＠ は遅くとも\\+0\\.\\d\\d秒までにチャンネルに届きました$"_s;
+        const QString bound
+            = u"^\\[t\\] 開始！＠ は遅くとも\\+0\\.\\d\\d秒までにチャンネルに届きました$"_s;
         QTest::newRow("no echoes: a PING with the lines")
             << QByteArray("multi-prefix") << std::optional<int>() << 0 << QByteArray() << bound;
         QTest::newRow("echoes withdrawn before the lines")
@@ -94,10 +99,10 @@ private slots:
         QTest::newRow("echoes withdrawn while the end awaits its own")
             << echoAndTime << std::optional<int>() << 0
             << QByteArray(":s CAP Timer DEL :echo-message\r\n") << bound;
-        QTest::newRow("a bouncer") << "znc.in/self-message " + echoAndTime << std::optional(0)
-                                   << 0 << QByteArray()
-                                   << u"^\\[i\\] 開始！＠ がチャンネルに届いた時刻は、"
-                                      u"バウンサーを経由しているため分かりません$"_s;
+        QTest::newRow("a bouncer")
+            << "znc.in/self-message " + echoAndTime << std::optional(0) << 0 << QByteArray()
+            << u"^\\[i\\] 開始！＠ がチャンネルに届いた時刻は、"
+               u"バウンサを経由しているため分かりません$"_s;
     }
     void arrivalIsReportedOnlyAsFarAsItIsKnown()
     {
@@ -119,8 +124,9 @@ private slots:
         session.pacer().sendRunLines(countdownEnd, false);
         QVERIFY(session.waitForSent(2));
         const QList<QByteArray> lines = session.sentSinceMark();
-        QCOMPARE(lines.mid(0, 2), (QList<QByteArray> {"PRIVMSG #chan :0\x81\x97",
-                                                      "PRIVMSG #chan :\x8a\x4a\x8e\x6e\x81\x49\x81\x97"}));
+        QCOMPARE(lines.mid(0, 2),
+                 (QList<QByteArray> {"PRIVMSG #chan :0\x81\x97",
+                                     "PRIVMSG #chan :\x8a\x4a\x8e\x6e\x81\x49\x81\x97"}));
         if (clockLeadMs && !withdrawnFirst) {
             for (const QByteArray &line : lines.mid(0, 2)) {
                 if (line.endsWith("\x81\x49\x81\x97"))

@@ -94,8 +94,9 @@ private slots:
                  (QStringList {u"CP932"_s, u"ISO-2022-JP"_s, u"UTF-8"_s}));
         QCOMPARE(connectControls(dialog).cboEncoding->currentText(), u"CP932"_s);
         QCOMPARE(connectControls(dialog).cboEncoding->toolTip(), u"CP932 (Shift_JIS)"_s);
-        QCOMPARE(connectControls(dialog).cboEncoding->itemData(1, Qt::AccessibleTextRole).toString(),
-                 u"ISO-2022-JP (JIS)"_s);
+        QCOMPARE(
+            connectControls(dialog).cboEncoding->itemData(1, Qt::AccessibleTextRole).toString(),
+            u"ISO-2022-JP (JIS)"_s);
         QVERIFY(!connectControls(dialog).cboEncoding->isEditable());
         QCOMPARE(dialog.windowTitle(), u"IRCサーバ接続"_s);
     }
@@ -289,7 +290,8 @@ private slots:
     {
         whileDialogShown([](frmConnect &dialog) {
             QCOMPARE(dialog.focusWidget(), connectControls(dialog).cmdConnect);
-            QVERIFY(!connectControls(dialog).cmdConnect->isDefault() && !connectControls(dialog).cmdCancel->isDefault());
+            QVERIFY(!connectControls(dialog).cmdConnect->isDefault()
+                    && !connectControls(dialog).cmdCancel->isDefault());
             QTest::keyClick(connectControls(dialog).cmdConnect, Qt::Key_Return);
         });
         QCOMPARE(form->session().server(), u"irc.ircnet.ne.jp"_s);
@@ -318,8 +320,10 @@ private slots:
         QVERIFY(controls(*form).mnuDisconnect->isEnabled());
         QCOMPARE(form->session().socket()->encoding(), WireEncoding::Iso2022Jp);
         QTRY_VERIFY(!form->isConnectDialogLoaded());
-        QCOMPARE(connectControls(form->connectDialog()).cboEncoding->currentText(), u"ISO-2022-JP"_s);
-        QCOMPARE(connectControls(form->connectDialog()).cboEncoding->toolTip(), u"ISO-2022-JP (JIS)"_s);
+        QCOMPARE(connectControls(form->connectDialog()).cboEncoding->currentText(),
+                 u"ISO-2022-JP"_s);
+        QCOMPARE(connectControls(form->connectDialog()).cboEncoding->toolTip(),
+                 u"ISO-2022-JP (JIS)"_s);
         QCOMPARE(form->session().server(), u"  127.0.0.1 "_s);
         QCOMPARE(form->session().nick(), u" Nick "_s);
         QCOMPARE(form->session().port(), server.portText());

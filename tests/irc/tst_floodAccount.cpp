@@ -17,7 +17,8 @@ FloodAccount::Line lineOf(const QString &entry)
     const QString text = entry.section(u' ', 1);
     const qsizetype slash = head.indexOf(u'/');
     const qsizetype bytes = slash < 0 ? text.size() + 2 : head.mid(slash + 1).toLongLong();
-    return FloodAccount::lineOf(text, bytes, head.left(slash < 0 ? head.size() : slash).toLongLong());
+    return FloodAccount::lineOf(text, bytes,
+                                head.left(slash < 0 ? head.size() : slash).toLongLong());
 }
 
 QList<FloodAccount::Line> linesOf(const QStringList &entries)

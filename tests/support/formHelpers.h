@@ -15,7 +15,7 @@
 #include <QStringList>
 
 // A window's control, found by its name as a user's tools find it.
-template <typename T> T *findControl(const QObject &window, const char *name)
+template<typename T> T *findControl(const QObject &window, const char *name)
 {
     T *control = window.findChild<T *>(QString::fromLatin1(name));
     Q_ASSERT(control);
@@ -25,7 +25,7 @@ template <typename T> T *findControl(const QObject &window, const char *name)
 // The main window's controls.
 struct MainControls
 {
-    template <typename T> T *find(const char *name) const { return findControl<T>(form, name); }
+    template<typename T> T *find(const char *name) const { return findControl<T>(form, name); }
 
     const frmMain &form;
     QPushButton *cmdCount = find<QPushButton>("cmdCount");
@@ -53,7 +53,7 @@ inline MainControls controls(const frmMain &form)
 // The connect dialog's controls.
 struct ConnectControls
 {
-    template <typename T> T *find(const char *name) const { return findControl<T>(dialog, name); }
+    template<typename T> T *find(const char *name) const { return findControl<T>(dialog, name); }
 
     const frmConnect &dialog;
     QLabel *lblServer = find<QLabel>("lblServer");
