@@ -24,7 +24,7 @@ public:
     // processor time. The lead covers the latest wake-up's lateness with a margin at once and
     // shrinks halfway back towards it with each prompter one. Each run starts afresh.
     static constexpr std::chrono::microseconds firstWakeUpLead {2000};
-    static constexpr std::chrono::microseconds wakeUpMargin {300};
+    static constexpr std::chrono::microseconds wakeUpMargin {100};
     static constexpr std::chrono::microseconds longestWakeUpLead {10000};
     // A tick found later than this after its deadline says nothing true any more: a frozen or
     // suspended machine, not a slow wake-up.
