@@ -1,8 +1,11 @@
 #include "deadLink.h"
 
-#include <mstcpip.h>
+// winsock2.h first: mstcpip.h builds on its types.
+// clang-format off
 #include <winsock2.h>
+#include <mstcpip.h>
 #include <ws2tcpip.h>
+// clang-format on
 
 // Windows' own option numbers; MinGW's headers lack them.
 #ifndef TCP_KEEPIDLE
