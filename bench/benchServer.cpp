@@ -105,3 +105,14 @@ void BenchServer::writeMoreFlood()
         m_floodDone.storeRelease(1);
     }
 }
+
+ConnectionChoice benchConnection(quint16 port, bool tls)
+{
+    ConnectionChoice choice;
+    choice.server = QStringLiteral("127.0.0.1");
+    choice.port = QString::number(port);
+    choice.nick = QStringLiteral("Timer");
+    choice.channel = QStringLiteral("#Durmast_Velmor");
+    choice.tls = tls;
+    return choice;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "irc/connectionChoice.h"
 #include "platform/runClock.h"
 
 #include <QByteArray>
@@ -12,6 +13,9 @@ class QTcpServer;
 class QTcpSocket;
 
 using Clock = platform::RunClock;
+
+// How the program connects to a benchmark server on this port, as a user would choose it.
+ConnectionChoice benchConnection(quint16 port, bool tls = false);
 
 // The IRC server of the benchmarks, run on a thread of its own so that its time stamps do not
 // wait for the program's event loop. It logs the program in, stamps every line it receives,

@@ -84,12 +84,7 @@ int runProgram(quint16 port)
         std::fflush(stdout);
         app.quit();
     });
-    ConnectionChoice choice;
-    choice.server = u"127.0.0.1"_s;
-    choice.port = QString::number(port);
-    choice.nick = u"Timer"_s;
-    choice.channel = u"#Durmast_Velmor"_s;
-    form.session().connectTo(choice);
+    form.session().connectTo(benchConnection(port));
     return app.exec();
 }
 
@@ -125,8 +120,8 @@ int main(int argc, char *argv[])
                     if (line == "click")
                         atClick = threadNs(program.processId());
                     if (line.startsWith("end ")) {
-                        const auto used = usedMs(program.processId(), atClick,
-                                                 threadNs(program.processId()));
+                        const auto used
+                            = usedMs(program.processId(), atClick, threadNs(program.processId()));
                         processTotal += used.first;
                         mainTotal += used.second;
                         runTicks = line.mid(4).toLongLong();
@@ -145,7 +140,8 @@ int main(int argc, char *argv[])
     }
     serverThread.quit();
     serverThread.wait();
-    std::printf("| %s | %lld | %.2f | %.2f |\n", qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM")),
-                qlonglong(ticks), processTotal / double(ticks), mainTotal / double(ticks));
+    std::printf("| %s | %lld | %.2f | %.2f |\n",
+                qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM")), qlonglong(ticks),
+                processTotal / double(ticks), mainTotal / double(ticks));
     return 0;
 }

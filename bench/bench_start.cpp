@@ -36,12 +36,7 @@ int main(int argc, char *argv[])
 
     frmMain form;
     form.show();
-    ConnectionChoice choice;
-    choice.server = u"127.0.0.1"_s;
-    choice.port = QString::number(server.port());
-    choice.nick = u"Timer"_s;
-    choice.channel = u"#Durmast_Velmor"_s;
-    form.session().connectTo(choice);
+    form.session().connectTo(benchConnection(server.port()));
     if (!QTest::qWaitFor([&] { return form.session().loggedIn(); }, 10000)) {
         std::fprintf(stderr, "the program did not log in\n");
         return 1;

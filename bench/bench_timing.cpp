@@ -179,13 +179,7 @@ int main(int argc, char *argv[])
 
     frmMain form;
     form.show();
-    ConnectionChoice choice;
-    choice.server = u"127.0.0.1"_s;
-    choice.port = QString::number(server.port());
-    choice.nick = u"Timer"_s;
-    choice.channel = u"#Durmast_Velmor"_s;
-    choice.tls = tls;
-    form.session().connectTo(choice);
+    form.session().connectTo(benchConnection(server.port(), tls));
     waitUntil([&] { return form.session().loggedIn(); }, 10000);
     if (mode == u"reconnect"_s) {
         QMetaObject::invokeMethod(&server, &BenchServer::dropClient, Qt::BlockingQueuedConnection);

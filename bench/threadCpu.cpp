@@ -13,9 +13,8 @@ double threadCpuMs()
 #ifdef Q_OS_WIN
     FILETIME created, exited, kernel, user;
     ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user);
-    const auto hundredsOfNs = [](FILETIME time) {
-        return (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
+    const auto hundredsOfNs
+        = [](FILETIME time) { return (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
     return (hundredsOfNs(kernel) + hundredsOfNs(user)) / 1e4;
 #else
     timespec used {};
