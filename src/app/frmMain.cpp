@@ -279,11 +279,13 @@ void frmMain::updateControls()
 {
     const bool loggedIn = m_session->loggedIn();
     const bool idle = !m_run->isInProgress();
-    const bool offlineAttempt = m_session->isConnecting() || m_session->isReconnecting();
+    // A connection that has said QUIT is still there until the server closes it.
+    const bool underWay = m_session->isConnecting()
+        || m_session->state() == IrcSession::State::Quitting;
+    const bool offlineAttempt = underWay || m_session->isReconnecting();
     // Whatever is under way can be ended: a login, a reconnection, or, when idle, the
     // connection. A run's connection is kept until the run is over.
-    mnuConnect->setEnabled(!loggedIn
-                           && (!m_session->isConnecting() || m_session->isReconnecting()));
+    mnuConnect->setEnabled(!loggedIn && (!underWay || m_session->isReconnecting()));
     mnuDisconnect->setEnabled(loggedIn ? idle : offlineAttempt);
     // A measurement, and the wait before a countdown, can always be stopped, connected or not;
     // a countdown cannot.

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <unistd.h>
 
 IrcServer::IrcServer(int pingSeconds, quint16 port, Family family)
     : m_pingSeconds(pingSeconds)
@@ -140,6 +141,17 @@ QByteArray IrcServer::athemeConfig() const
         + "; };\nnickserv { };\nsaslserv { };\ndatabase { opensex; };\n";
 }
 
+QByteArray IrcServer::bouncerConfig() const
+{
+    return "Version = 1.8.2\nConnectDelay = 1\n<Listener clients>\nHost = 127.0.0.1\nPort = "
+        + QByteArray::number(m_bouncerPort)
+        + "\nIPv4 = true\nIPv6 = false\nSSL = false\n</Listener>\n<User Timer>\n"
+          "Pass = plain#secret\nNick = Timer\nAltNick = Timer_\nIdent = tmr103\n"
+          "<Network test>\nServer = 127.0.0.1 "
+        + QByteArray::number(m_port) + "\n<Chan " + m_bouncerChannel
+        + ">\n</Chan>\n</Network>\n</User>\n";
+}
+
 bool IrcServer::startServices()
 {
     const QString folder = otherFamilyFolder("atheme-services");
@@ -214,10 +226,20 @@ bool IrcServer::writeConfig()
         tlsProbe.listen(QHostAddress::LocalHost);
         m_tlsPort = tlsProbe.serverPort();
     }
+    if (!m_bouncerChannel.isEmpty() && m_bouncerPort == 0) {
+        QTcpServer bouncerProbe;
+        bouncerProbe.listen(QHostAddress::LocalHost);
+        m_bouncerPort = bouncerProbe.serverPort();
+    }
     probe.close();
 
     if (!QDir(m_dir.path()).mkpath(QStringLiteral("etc"))
         || !QDir(m_dir.path()).mkpath(QStringLiteral("run")))
+        return false;
+    if (!m_bouncerChannel.isEmpty()
+        && (!QDir(m_dir.path()).mkpath(QStringLiteral("znc/configs"))
+            || !QDir(m_dir.path()).mkpath(QStringLiteral("znc/modules"))
+            || !writeFile(QStringLiteral("znc/configs/znc.conf"), bouncerConfig())))
         return false;
     switch (m_family) {
     case Family::Irc2:
@@ -274,28 +296,72 @@ bool IrcServer::start()
         m_failure = QStringLiteral("the server did not start: ") + m_process.errorString();
         return false;
     }
+    if (!waitUntilListening(m_process, m_port, QStringLiteral("the server")))
+        return false;
+    return (!m_accounts || startServices()) && (m_bouncerChannel.isEmpty() || startBouncer());
+}
+
+bool IrcServer::waitUntilListening(QProcess &process, quint16 port, const QString &what)
+{
     const bool listening = QTest::qWaitFor(
-        [this] {
-            if (m_process.state() != QProcess::Running)
+        [&] {
+            if (process.state() != QProcess::Running)
                 return true;
             QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            probe.connectToHost(QHostAddress::LocalHost, port);
             return probe.waitForConnected(200);
         },
         10000);
-    if (!listening || m_process.state() != QProcess::Running) {
-        m_failure = QStringLiteral("the server did not come up: ")
-            + QString::fromLocal8Bit(m_process.readAll());
+    if (listening && process.state() == QProcess::Running)
+        return true;
+    m_failure
+        = what + QStringLiteral(" did not come up: ") + QString::fromLocal8Bit(process.readAll());
+    return false;
+}
+
+bool IrcServer::startBouncer()
+{
+    // Unpacked, it finds its modules only in its data folder; it loads none, but will not
+    // start without one there.
+    const QString data = m_dir.filePath(QStringLiteral("znc"));
+    const QString module = data + QStringLiteral("/modules/autoreply.so");
+    if (!QFile::copy(otherFamilyFolder("znc") + QStringLiteral("/usr/lib/znc/autoreply.so"),
+                     module)) {
+        m_failure = QStringLiteral("cannot give the bouncer a module");
         return false;
     }
-    return !m_accounts || startServices();
+    QString program = otherFamilyFolder("znc") + QStringLiteral("/usr/bin/znc");
+    QStringList arguments {QStringLiteral("--foreground"), QStringLiteral("--datadir"), data};
+    // As root it waits half a minute before it starts: there it runs as nobody, who may pass
+    // through the server's folder to its own.
+    if (::geteuid() == 0) {
+        QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFile::ExeOther);
+        for (const QString &path :
+             {data, data + QStringLiteral("/configs"), data + QStringLiteral("/configs/znc.conf"),
+              data + QStringLiteral("/modules"), module}) {
+            if (::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0) {
+                m_failure = QStringLiteral("cannot give the bouncer's folder to nobody");
+                return false;
+            }
+        }
+        arguments = QStringList {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                 QStringLiteral("--clear-groups"), program}
+            + arguments;
+        program = QStringLiteral("setpriv");
+    }
+    m_bouncer.setProcessChannelMode(QProcess::MergedChannels);
+    m_bouncer.start(program, arguments);
+    return m_bouncer.waitForStarted()
+        && waitUntilListening(m_bouncer, m_bouncerPort, QStringLiteral("the bouncer"));
 }
 
 void IrcServer::stop()
 {
-    if (m_services.state() != QProcess::NotRunning) {
-        m_services.kill();
-        m_services.waitForFinished(5000);
+    for (QProcess *helper : {&m_bouncer, &m_services}) {
+        if (helper->state() != QProcess::NotRunning) {
+            helper->kill();
+            helper->waitForFinished(5000);
+        }
     }
     if (m_process.state() == QProcess::NotRunning)
         return;

@@ -31,6 +31,12 @@ public:
     // Before start(), InspIRCd only: account services (Atheme) linked to the server, so that
     // clients log in to accounts by SASL; over TLS the server asks for a client certificate.
     void setAccounts(bool accounts) { m_accounts = accounts; }
+    // Before start(): ZNC in front of the server, run from the folder that
+    // scripts/need-other-ircds.sh fills. It logs in as Timer, joins the channel itself, and
+    // takes a client as its user Timer with bouncerPassword().
+    void setBouncer(const QByteArray &channel) { m_bouncerChannel = channel; }
+    static QString bouncerPassword() { return QStringLiteral("Timer:secret"); }
+    quint16 bouncerPort() const { return m_bouncerPort; }
     quint16 tlsPort() const { return m_tlsPort; }
 
     // Starts the server and waits until it takes connections; false with a reason otherwise.
@@ -50,7 +56,11 @@ private:
     QByteArray hybridConfig() const;
     QByteArray servicesLinkConfig() const;
     QByteArray athemeConfig() const;
+    QByteArray bouncerConfig() const;
     bool startServices();
+    bool startBouncer();
+    // Waits until the process takes connections on the port; false with a reason otherwise.
+    bool waitUntilListening(QProcess &process, quint16 port, const QString &what);
     QString otherFamilyFolder(const char *package) const;
     QByteArray pathOf(const char *relative) const;
 
@@ -59,6 +69,9 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QProcess m_services;
+    QProcess m_bouncer;
+    QByteArray m_bouncerChannel;
+    quint16 m_bouncerPort = 0;
     bool m_accounts = false;
     quint16 m_linkPort = 0;
     quint16 m_port = 0;

@@ -125,6 +125,7 @@ private slots:
             return text;
         };
         QTRY_COMPARE_WITH_TIMEOUT(typed(), seen + pasted, 10000);
+        QCOMPARE(observer.saidBy("Timer").size(), expected.size() + 2);
     }
 };
 

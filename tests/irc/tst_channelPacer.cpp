@@ -1,5 +1,4 @@
 #include "irc/channelPacer.h"
-#include "irc/wireEncoding.h"
 #include "serverSession.h"
 
 #include <QDateTime>
@@ -7,8 +6,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_METATYPE(WireEncoding)
 
 namespace {
 
@@ -28,50 +25,12 @@ QByteArray stampedNow(qint64 clockLeadMs)
 
 } // namespace
 
-// The channel's pace as a server shows it: what the server relays whole, and what the status log
-// may claim of a line's arrival whatever clock or bouncer stands between.
+// What the status log may claim of a line's arrival, whatever clock or bouncer stands between.
 class tst_channelPacer : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void longChatTextGoesInLinesTheServerRelaysWhole_data()
-    {
-        QTest::addColumn<WireEncoding>("encoding");
-        QTest::addColumn<QList<qsizetype>>("pieceBytes");
-        // Relayed as ":Timer!~tmr103@localhost PRIVMSG #chan :" and the piece, in 512 bytes
-        // with CR LF: 470 bytes of text a line.
-        QTest::newRow("CP932") << WireEncoding::Cp932 << QList<qsizetype> {470, 133};
-        QTest::newRow("ISO-2022-JP, each line back in ASCII")
-            << WireEncoding::Iso2022Jp << QList<qsizetype> {470, 145};
-        QTest::newRow("UTF-8") << WireEncoding::Utf8 << QList<qsizetype> {468, 435};
-    }
-    void longChatTextGoesInLinesTheServerRelaysWhole()
-    {
-        QFETCH(WireEncoding, encoding);
-        QFETCH(QList<qsizetype>, pieceBytes);
-        ServerSession session(ServerSession::Window::Without);
-        session.encoding = encoding;
-        QVERIFY(session.connect());
-        QVERIFY(session.logIn());
-        QVERIFY(session.sendHandled(":Timer!~tmr103@localhost JOIN :#chan\r\n"));
-        const QString text = QString(300, u'あ') + u"abc"_s;
-        session.pacer().SendChatText(text);
-        QVERIFY(session.waitForSent(pieceBytes.size()));
-        QList<qsizetype> sentBytes;
-        QString received;
-        for (const QByteArray &line : session.sentSinceMark()) {
-            QVERIFY(line.startsWith("PRIVMSG #chan :"));
-            sentBytes << line.size() - 15;
-            WireDecoder decoder;
-            decoder.reset(encoding);
-            received += decoder.decode(line.mid(15));
-        }
-        QCOMPARE(sentBytes, pieceBytes);
-        QCOMPARE(received, text);
-        QVERIFY(session.statusLines.contains(u"[i] 長い発言のため、2行に分けて送信します"_s));
-    }
-
     void arrivalIsReportedOnlyAsFarAsItIsKnown_data()
     {
         QTest::addColumn<QByteArray>("offered");

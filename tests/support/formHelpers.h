@@ -50,30 +50,21 @@ inline MainControls controls(const frmMain &form)
     return MainControls {form};
 }
 
-// The connect dialog's controls.
+// The connect dialog's controls that the tests set and read.
 struct ConnectControls
 {
     template<typename T> T *find(const char *name) const { return findControl<T>(dialog, name); }
 
     const frmConnect &dialog;
-    QLabel *lblServer = find<QLabel>("lblServer");
     QComboBox *cboServer = find<QComboBox>("cboServer");
-    QLabel *lblPort = find<QLabel>("lblPort");
     QComboBox *cboPort = find<QComboBox>("cboPort");
-    QLabel *lblNick = find<QLabel>("lblNick");
     QLineEdit *txtNick = find<QLineEdit>("txtNick");
-    QLabel *lblChannel = find<QLabel>("lblChannel");
     QComboBox *cboChannel = find<QComboBox>("cboChannel");
-    QLabel *lblEncoding = find<QLabel>("lblEncoding");
     QComboBox *cboEncoding = find<QComboBox>("cboEncoding");
     QCheckBox *chkTls = find<QCheckBox>("chkTls");
-    QLabel *lblAccount = find<QLabel>("lblAccount");
     QLineEdit *txtAccount = find<QLineEdit>("txtAccount");
-    QLabel *lblPassword = find<QLabel>("lblPassword");
     QLineEdit *txtPassword = find<QLineEdit>("txtPassword");
-    QLabel *lblCertificate = find<QLabel>("lblCertificate");
     QLineEdit *txtCertificate = find<QLineEdit>("txtCertificate");
-    QPushButton *cmdCertificate = find<QPushButton>("cmdCertificate");
     QPushButton *cmdCancel = find<QPushButton>("cmdCancel");
     QPushButton *cmdConnect = find<QPushButton>("cmdConnect");
 };

@@ -151,23 +151,6 @@ private slots:
                  (QStringList {message(u"終了＠"_s), message(u"終了＠"_s), message(u"終了＠"_s)}));
     }
 
-    // irc2's account of the login and a ping's answer holds a run for seconds; the wait can be
-    // ended, and nothing of the run is sent.
-    void userStopEndsTheWait()
-    {
-        QVERIFY(session->sendHandled(":irc.test 001 Timer :Hi\r\n"
-                                     ":irc.test 004 Timer irc.test 2.11.2p3 aoOirw abeiklmnov\r\n"
-                                     "PING :irc.test\r\n"));
-        start(u"1"_s);
-        QCOMPARE(form->run().phase(), MeasurementRun::Phase::Waiting);
-        QVERIFY(form->windowTitle().startsWith(base + u" - 開始まであと"_s));
-        QCOMPARE(controls(*form).cmdCount->text(), u"中断"_s);
-        QTest::mouseClick(controls(*form).cmdCount, Qt::LeftButton);
-        QCOMPARE(timerEntries(), QStringList {u"[t] ユーザによりカウントの開始を取りやめました"_s});
-        QCOMPARE(session->answerTo(QList<QByteArray>()), QList<QByteArray>());
-        expectIdle();
-    }
-
     void startValidatesATextThatNeverLostTheFocus()
     {
         MessageBoxResponder boxes;
