@@ -168,7 +168,10 @@ void ChannelPacer::sendRunLines(const ScheduledLines &lines, bool stale)
                                      [](const ScheduledLine &line) { return line.reportsArrival; });
     const qint64 now = nowMs();
     const QString ping = nextArrivalPing();
-    const ArrivalCheck check = reports ? arrivalCheckFor(group, ping, now) : ArrivalCheck::None;
+    // Offline, the lines are only logged as unsent, and nothing asks after them.
+    const bool online = m_session->loggedIn() && m_session->isConnected();
+    const ArrivalCheck check
+        = reports && online ? arrivalCheckFor(group, ping, now) : ArrivalCheck::None;
     // The PING in the same write as the lines, so the server reads it with them.
     if (!m_session->SendChannelLines(check == ArrivalCheck::Ping ? group + QStringList {ping}
                                                                  : group))
@@ -188,9 +191,8 @@ void ChannelPacer::sendRunLines(const ScheduledLines &lines, bool stale)
         break;
     case ArrivalCheck::Unknowable:
         m_unconfirmed.clear();
-        emit statusLine(
-            u"[i] "_s + last
-            + u" がチャンネルに届いた時刻は、バウンサを経由しているため分かりません"_s);
+        emit statusLine(u"[i] "_s + last
+                        + u" がチャンネルに届いた時刻は、バウンサを経由しているため分かりません"_s);
         break;
     case ArrivalCheck::None:
     case ArrivalCheck::Echo:
