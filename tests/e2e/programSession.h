@@ -22,7 +22,8 @@ inline void connectThroughDialog(frmMain &form, const QString &port, const QStri
     connectControls(dialog).cboPort->setEditText(port);
     connectControls(dialog).txtNick->setText(nick);
     connectControls(dialog).cboChannel->setEditText(channel);
-    connectControls(dialog).txtPassword->setText(password);
+    if (!password.isEmpty())
+        connectControls(dialog).txtPassword->setText(password);
     dialog.cmdConnect_Click();
 }
 
