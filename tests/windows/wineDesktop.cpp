@@ -74,6 +74,13 @@ QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
     return window;
 }
 
+QString WineDesktop::shownWindowNames()
+{
+    return xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"."_s, u"getwindowname"_s,
+                    u"%@"_s})
+        .replace(u'\n', u", "_s);
+}
+
 void WineDesktop::keys(const QStringList &keys)
 {
     xdotool(QStringList {u"key"_s} + keys);

@@ -24,6 +24,8 @@ public:
     // The shown window of that title, or empty; the wait also activates it.
     QString findWindow(const QString &title);
     QString waitForWindow(const QString &title, int timeoutMs);
+    // The titles of every shown window, for a failure's message.
+    QString shownWindowNames();
     // xdotool with these arguments; its output.
     QString xdotool(const QStringList &arguments);
     void type(const QString &text) { xdotool({QStringLiteral("type"), text}); }
