@@ -34,6 +34,7 @@ IrcSession::IrcSession(QObject *parent)
     : QObject(parent)
     , Ws(new SocketControl(this))
     , m_loginPause(new QTimer(this))
+    , m_capabilityDeadline(new QTimer(this))
     , m_reconnection(new Reconnection(this))
 {
     Ws->setObjectName(u"Ws"_s);
@@ -49,6 +50,8 @@ IrcSession::IrcSession(QObject *parent)
     m_loginPause->setTimerType(Qt::PreciseTimer);
     m_loginPause->setInterval(250);
     connect(m_loginPause, &QTimer::timeout, this, &IrcSession::sendLoginLines);
+    m_capabilityDeadline->setSingleShot(true);
+    connect(m_capabilityDeadline, &QTimer::timeout, this, &IrcSession::giveUpCapabilities);
     connect(m_reconnection, &Reconnection::attemptDue, this, &IrcSession::reconnectNow);
     connect(m_reconnection, &Reconnection::loginOverdue, this, &IrcSession::giveUpAttempt);
 }
@@ -96,8 +99,9 @@ ConnectionChoice IrcSession::lastChoice() const
     return choice;
 }
 
-void IrcSession::setReconnectSecondMs(int milliseconds)
+void IrcSession::setSecondMs(int milliseconds)
 {
+    m_secondMs = milliseconds;
     m_reconnection->setSecondMs(milliseconds);
 }
 
@@ -160,7 +164,10 @@ void IrcSession::Ws_Connect()
     m_connectHost = strServer;
     m_state = State::Greeting;
     m_receivedLines.clear();
-    m_capabilities = CapNegotiation(saslLogin());
+    m_capabilityDeadline->stop();
+    m_capabilities = CapNegotiation(saslLogin(),
+                                    isReconnecting() ? CapNegotiation::Refusal::LoginWithoutAccount
+                                                     : CapNegotiation::Refusal::EndsLogin);
     emit connectionOpened();
     // The login lines wait a quarter of a second, without holding up a run's ticks.
     m_loginPause->start();
@@ -174,6 +181,7 @@ void IrcSession::sendLoginLines()
         return;
     emit statusLine(u"[+] ログイン情報を送信"_s);
     SendLoginStart();
+    m_capabilityDeadline->start(CapNegotiation::answerSeconds * m_secondMs);
     // Whatever arrived meanwhile is handled now, before the user line: a numeric 020 among it
     // gives the user line the server's own name.
     QCoreApplication::processEvents();
@@ -293,6 +301,7 @@ void IrcSession::quit()
 {
     SendLine(u"QUIT"_s);
     m_state = State::Quitting;
+    m_capabilityDeadline->stop();
     emit stateChanged();
 }
 
@@ -362,6 +371,9 @@ bool IrcSession::SendLine(const QString &line)
 
 bool IrcSession::SendLines(const QStringList &lines)
 {
+    // After our QUIT the server is only to close: anything more would be acted on first.
+    if (m_state == State::Quitting)
+        return false;
     QStringList safeLines;
     QList<QByteArray> encoded;
     QByteArray wire;

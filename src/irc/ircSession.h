@@ -50,8 +50,9 @@ public:
     ConnectionChoice lastChoice() const;
     // The socket itself, for tests and benchmarks that watch or steer the wire.
     SocketControl *socket() const { return Ws; }
-    // Tests shorten the reconnection's schedule: the length of one of its seconds.
-    void setReconnectSecondMs(int milliseconds);
+    // Tests shorten the session's waits (the reconnection's schedule, the server's time to
+    // answer the capability negotiation): the length of one of their seconds.
+    void setSecondMs(int milliseconds);
 
     void connectTo(const ConnectionChoice &choice);
     // The user ends the connection, or the reconnection waiting for its time.
@@ -112,6 +113,9 @@ private:
     void SendLoginStart();
     void quit();
     void answerCapabilities(const IrcMessages &block);
+    void act(const CapNegotiation::Answer &answer);
+    // The server took too long over an answer the login waits for.
+    void giveUpCapabilities();
     SaslLogin saslLogin() const;
     // The certificate for SASL EXTERNAL, read afresh for each connection; false, told to the
     // user, when it cannot be read.
@@ -146,6 +150,9 @@ private:
     SocketControl *Ws;
     // The pause between the connection opening and the login lines.
     QTimer *m_loginPause;
+    // The server's time for each answer in the capability negotiation.
+    QTimer *m_capabilityDeadline;
+    int m_secondMs = 1000;
     ReceivedLines m_receivedLines;
     CertificateTrust m_certificateTrust;
     Reconnection *m_reconnection;

@@ -4,6 +4,8 @@
 #include "ircSession.h"
 #include "socketControl.h"
 
+#include <QTimer>
+
 using namespace Qt::StringLiterals;
 
 SaslLogin IrcSession::saslLogin() const
@@ -35,14 +37,32 @@ bool IrcSession::loadClientCertificate()
 void IrcSession::answerCapabilities(const IrcMessages &block)
 {
     for (const IrcMessage &message : block) {
-        const CapNegotiation::Answer answer = m_capabilities.answer(message);
-        for (const QString &line : answer.lines)
-            SendLine(line);
-        for (const QString &status : answer.status)
-            emit statusLine(status);
-        if (answer.accountRefused)
-            refuseAccount(answer.status.value(0));
+        // A refusal ends the connection: the rest of the block is not acted on.
+        if (m_state == State::Quitting)
+            return;
+        act(m_capabilities.answer(message));
     }
+}
+
+void IrcSession::giveUpCapabilities()
+{
+    if (isConnecting() && isConnected())
+        act(m_capabilities.giveUp());
+}
+
+void IrcSession::act(const CapNegotiation::Answer &answer)
+{
+    // Each answer the login waits for has its own time from our last line.
+    if (!m_capabilities.isWaiting())
+        m_capabilityDeadline->stop();
+    else if (!answer.lines.isEmpty())
+        m_capabilityDeadline->start(CapNegotiation::answerSeconds * m_secondMs);
+    for (const QString &status : answer.status)
+        emit statusLine(status);
+    if (!answer.lines.isEmpty())
+        SendLines(answer.lines);
+    if (answer.accountRefused)
+        refuseAccount(answer.status.value(0));
 }
 
 // Trying the same account again would only be refused again, and a network counts the

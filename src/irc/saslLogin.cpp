@@ -78,7 +78,7 @@ QString SaslLogin::refusal(const IrcMessage &message) const
 {
     const QString refused = u"[x] アカウントのログインが拒まれました: "_s;
     if (message.isNumeric(u"902"))
-        return refused + u"このニックネームは別のアカウントのものです"_s;
+        return refused + u"アカウントがサービスによってロックまたは保留されています"_s;
     if (message.isNumeric(u"905"))
         return refused + u"アカウント名かパスワードが長すぎます"_s;
     if (message.isNumeric(u"906"))

@@ -103,7 +103,7 @@ private slots:
         if (!inPrivateTrust())
             return;
         QVERIFY(startServer(Kind::SelfSigned));
-        session->form.session().setReconnectSecondMs(200);
+        session->form.session().setSecondMs(200);
         session->boxes.answers.enqueue(platform::IDYES);
         connectWithTls();
         QTRY_VERIFY_WITH_TIMEOUT(session->form.session().loggedIn(), 15000);

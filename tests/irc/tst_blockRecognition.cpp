@@ -288,6 +288,18 @@ private slots:
             << QStringList {u"CAP END"_s} << true << QString();
         QTest::newRow("refused") << QString() << u":s CAP Timer NAK :echo-message\r\n"_s
                                  << QStringList {u"CAP END"_s} << false << QString();
+        QTest::newRow("a set refused, then asked for one by one")
+            << QString()
+            << u":s CAP * LS :echo-message server-time\r\n:s CAP T NAK :echo-message "
+               u"server-time\r\n"
+               u":s CAP T ACK :echo-message\r\n:s CAP T NAK :server-time\r\n"_s
+            << QStringList {u"CAP REQ :echo-message server-time"_s, u"CAP REQ :echo-message"_s,
+                            u"CAP REQ :server-time"_s, u"CAP END"_s}
+            << true << QString();
+        // "-": the server's time for an answer has run out.
+        QTest::newRow("the list never answered")
+            << QString() << u"-\r\n"_s << QStringList {u"CAP END"_s} << false
+            << u"[-] サーバが20秒以内に応答しないため、機能の問い合わせ（CAP）を打ち切ってログインします"_s;
         const QString loggedIn = u":s CAP * LS :multi-prefix\r\n:s 001 Timer :Hi\r\n"_s;
         QTest::newRow("offered after the login, granted without a second CAP END")
             << QString()
@@ -323,6 +335,21 @@ private slots:
         QTest::newRow("SASL, too long")
             << u"secret"_s << granted + u"AUTHENTICATE +\r\n:s 905 T :No\r\n"_s << sent << false
             << refused + u"アカウント名かパスワードが長すぎます"_s;
+        QTest::newRow("SASL, the account locked")
+            << u"secret"_s << granted + u"AUTHENTICATE +\r\n:s 902 T :Locked\r\n"_s << sent << false
+            << refused + u"アカウントがサービスによってロックまたは保留されています"_s;
+        QTest::newRow("SASL, never answered")
+            << u"secret"_s << granted + u"-\r\n"_s
+            << sent.mid(0, 2) + QStringList {u"AUTHENTICATE *"_s, u"CAP END"_s} << false
+            << u"[-] サーバが20秒以内に応答しないため、アカウントを使わずにログインします"_s;
+        QTest::newRow("SASL refused with the set, the rest granted alone")
+            << u"secret"_s
+            << u":s CAP * LS :sasl echo-message\r\n:s CAP T NAK :echo-message sasl\r\n"
+               u":s CAP T ACK :echo-message\r\n:s CAP T NAK :sasl\r\n"_s
+            << QStringList {u"CAP REQ :echo-message sasl"_s, u"CAP REQ :echo-message"_s,
+                            u"CAP REQ :sasl"_s, u"CAP END"_s}
+            << true
+            << u"[-] サーバがアカウントのログインを受け付けなかったため、アカウントを使わずにログインします"_s;
         QTest::newRow("SASL, a challenge aborts")
             << u"secret"_s << granted + u"AUTHENTICATE Zm9v\r\n:s 906 T :Aborted\r\n"_s
             << sent.mid(0, 2) + QStringList {u"AUTHENTICATE *"_s} << false
@@ -347,7 +374,8 @@ private slots:
         QStringList actual;
         QStringList said;
         for (const IrcMessage &message : IrcMessage::parseBlock(block)) {
-            const CapNegotiation::Answer answer = negotiation.answer(message);
+            const CapNegotiation::Answer answer
+                = message.command == u"-" ? negotiation.giveUp() : negotiation.answer(message);
             actual << answer.lines;
             said << answer.status;
         }

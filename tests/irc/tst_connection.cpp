@@ -195,6 +195,20 @@ private slots:
                  (QList<QByteArray> {"JOIN #chan", "MODE #chan +sn", "QUIT"}));
     }
 
+    // Once refused, the program only waits for the close, whatever the server sends on.
+    void nothingFollowsTheQuitOfARefusedAccount()
+    {
+        QVERIFY(session->connect(u"timer"_s, u"secret"_s));
+        const QByteArray block = ":irc.test CAP * LS :sasl\r\n:irc.test CAP Timer ACK :sasl\r\n"
+                                 "AUTHENTICATE +\r\n:irc.test 904 Timer :SASL failed\r\n"
+                                 "PING :cookie\r\n:irc.test 001 Timer :Welcome\r\n"
+            + ServerSession::endOfMotd;
+        QCOMPARE(session->answerTo(block),
+                 (QList<QByteArray> {"CAP REQ :sasl", "AUTHENTICATE PLAIN",
+                                     "AUTHENTICATE AHRpbWVyAHNlY3JldA==", "QUIT"}));
+        QVERIFY(!session->session().loggedIn());
+    }
+
     void afterLoginCollisionsAreNotLookedFor()
     {
         QVERIFY(session->connect());

@@ -36,7 +36,7 @@ private slots:
     {
         session = std::make_unique<ServerSession>(ServerSession::Window::Without);
         server = session->server.get();
-        session->session().setReconnectSecondMs(secondMs);
+        session->session().setSecondMs(secondMs);
     }
     void cleanup()
     {
@@ -194,39 +194,56 @@ private slots:
         QCOMPARE(server->receivedLines().value(1), QByteArray("NICK Timer"));
     }
 
-    // Knocking again would only be refused again: a ban, or the account's password refused.
-    void aRefusalEndsTheReconnection_data()
+    // Knocking again would only be refused again.
+    void aBanEndsTheReconnection()
     {
-        QTest::addColumn<QString>("account");
-        QTest::addColumn<QByteArray>("refusal");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("banned")
-            << QString()
-            << QByteArray(":irc.test 465 Timer :You are banned from this server (flooding)\r\n")
-            << u"[x] You are banned from this server (flooding)"_s;
-        QTest::newRow("account refused")
-            << u"timer"_s
-            << QByteArray(":irc.test CAP * LS :sasl\r\n:irc.test CAP Timer ACK :sasl\r\n"
-                          "AUTHENTICATE +\r\n:irc.test 904 Timer :SASL authentication failed\r\n")
-            << u"[x] アカウントのログインが拒まれました: アカウント名かパスワードが違います"_s;
-    }
-    void aRefusalEndsTheReconnection()
-    {
-        QFETCH(QString, account);
-        QFETCH(QByteArray, refusal);
-        QFETCH(QString, status);
-        QVERIFY(session->connect(account, u"secret"_s));
+        QVERIFY(session->connect());
         QVERIFY(session->logIn());
         server->closeClient();
         QTRY_COMPARE(server->clientsAccepted(), 2);
         QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
-        server->send(refusal);
+        server->send(":irc.test 465 Timer :You are banned from this server (flooding)\r\n");
         QTRY_VERIFY(!session->session().isReconnecting());
         server->closeClient();
         QTRY_COMPARE(session->statusLines.constLast(), u"[x] 127.0.0.1から切断しました"_s);
-        QVERIFY(session->statusLines.contains(status));
+        QVERIFY(session->statusLines.contains(u"[x] You are banned from this server (flooding)"_s));
         QTest::qWait(20 * secondMs);
         QCOMPARE(server->clientsAccepted(), 2);
+    }
+
+    // The services may be down for a while: a reconnection logs in without the account rather
+    // than leave the run without the channel, and the next one tries the account again.
+    void aReconnectionGoesOnWithoutAFailedAccount_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("refused")
+            << QByteArray(":irc.test 904 Timer :SASL authentication failed\r\n")
+            << u"[x] アカウントのログインが拒まれました: アカウント名かパスワードが違います"_s;
+        QTest::newRow("unanswered")
+            << QByteArray()
+            << u"[-] サーバが20秒以内に応答しないため、アカウントを使わずにログインします"_s;
+    }
+    void aReconnectionGoesOnWithoutAFailedAccount()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, status);
+        QVERIFY(session->connect(u"timer"_s, u"secret"_s));
+        QVERIFY(session->logIn());
+        for (int attempt = 2; attempt <= 3; ++attempt) {
+            server->closeClient();
+            QTRY_COMPARE(server->clientsAccepted(), attempt);
+            QVERIFY(server->waitForReceived(" :Kestrion\r\n"));
+            server->send(":irc.test CAP * LS :sasl\r\n:irc.test CAP Timer ACK :sasl\r\n"
+                         "AUTHENTICATE +\r\n"
+                         + answer);
+            QVERIFY(server->waitForReceived("AUTHENTICATE AHRpbWVyAHNlY3JldA==\r\n"));
+            QVERIFY(server->waitForReceived("CAP END\r\n"));
+            server->send(ServerSession::greeting + ServerSession::endOfMotd);
+            QTRY_VERIFY(session->session().loggedIn());
+            QCOMPARE(session->statusLines.count(status), attempt - 1);
+        }
+        QCOMPARE(session->statusLines.filter(u"アカウントを使わずにログインします"_s).size(), 2);
     }
 
     void anAttemptThatNeverLogsInIsGivenUp()
@@ -244,7 +261,7 @@ private slots:
     void disconnectStopsAPendingReconnection()
     {
         useWindow();
-        form->session().setReconnectSecondMs(1000);
+        form->session().setSecondMs(1000);
         QVERIFY(session->connect());
         QVERIFY(session->logIn());
         server->closeClient();
@@ -265,7 +282,7 @@ private:
         session = std::make_unique<ServerSession>(ServerSession::Window::With);
         form = session->form.get();
         server = session->server.get();
-        form->session().setReconnectSecondMs(secondMs);
+        form->session().setSecondMs(secondMs);
     }
 
     MessageBoxResponder boxes;

@@ -76,8 +76,8 @@ QString WineDesktop::waitForWindow(const QString &title, int timeoutMs)
 
 QString WineDesktop::shownWindowNames()
 {
-    return xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"."_s, u"getwindowname"_s,
-                    u"%@"_s})
+    return xdotool(
+               {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"."_s, u"getwindowname"_s, u"%@"_s})
         .replace(u'\n', u", "_s);
 }
 
