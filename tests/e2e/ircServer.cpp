@@ -87,9 +87,9 @@ QByteArray IrcServer::inspircdConfig() const
           "<module name=\"cap\">\n<module name=\"ircv3\">\n"
           "<module name=\"ircv3_echomessage\">\n<module name=\"ircv3_servertime\">\n"
           // Capabilities withdrawn or offered later are told to the clients; the observer may
-          // withdraw one by unloading its module.
+          // withdraw one by unloading its module, or end a client's connection.
           "<module name=\"ircv3_capnotify\">\n"
-          "<class name=\"Modules\" commands=\"LOADMODULE UNLOADMODULE\">\n"
+          "<class name=\"Modules\" commands=\"LOADMODULE UNLOADMODULE KILL\">\n"
           "<type name=\"Admin\" classes=\"Modules\">\n"
           "<oper name=\"Observer\" password=\"observer\" host=\"*@*\" type=\"Admin\">\n"
           "<waitpong sendsnotice=\"no\" killonbadreply=\"yes\">\n";
@@ -353,6 +353,16 @@ bool IrcServer::startBouncer()
     m_bouncer.start(program, arguments);
     return m_bouncer.waitForStarted()
         && waitUntilListening(m_bouncer, m_bouncerPort, QStringLiteral("the bouncer"));
+}
+
+void IrcServer::stopServices()
+{
+    // Asked to end, the services save their accounts first.
+    m_services.terminate();
+    if (!m_services.waitForFinished(10000)) {
+        m_services.kill();
+        m_services.waitForFinished(5000);
+    }
 }
 
 void IrcServer::stop()

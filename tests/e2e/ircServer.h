@@ -42,6 +42,10 @@ public:
     // Starts the server and waits until it takes connections; false with a reason otherwise.
     bool start();
     void stop();
+    // With setAccounts(): the services go down, as in a network split, and come back (false
+    // with a reason if they do not link again).
+    void stopServices();
+    bool startServices();
 
     quint16 port() const { return m_port; }
     QString portText() const { return QString::number(m_port); }
@@ -57,7 +61,6 @@ private:
     QByteArray servicesLinkConfig() const;
     QByteArray athemeConfig() const;
     QByteArray bouncerConfig() const;
-    bool startServices();
     bool startBouncer();
     // Waits until the process takes connections on the port; false with a reason otherwise.
     bool waitUntilListening(QProcess &process, quint16 port, const QString &what);

@@ -91,6 +91,39 @@ private slots:
             QVERIFY(typed.isEmpty() || !log.contains(typed));
     }
 
+    // The services go down during a run and the server cuts the program off: the reconnection
+    // logs in without the account and the run reaches the channel whole; once the services are
+    // back, the next reconnection logs in with the account again.
+    void aServicesOutageCostsTheRunNothing()
+    {
+        frmMain &form = session->form;
+        connectControls(form.connectDialog()).txtAccount->setText(u"Observer"_s);
+        connectControls(form.connectDialog()).txtPassword->setText(password);
+        connectAs(true, session->server.tlsPort());
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
+        QVERIFY(session->observer.becomeOperator());
+        controls(form).cboMinutes->setEditText(u"1"_s);
+        form.cmdCount_Click();
+        // Up to 開始！＠.
+        QTRY_VERIFY_WITH_TIMEOUT(session->observer.saidBy("Timer").size() == 9, 30000);
+
+        session->server.stopServices();
+        session->observer.send("KILL Timer :services down");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            statusEntries(form).filter(u"アカウントを使わずにログインします"_s).size() == 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.session().loggedIn(), 15000);
+
+        QVERIFY2(session->server.startServices(), qPrintable(session->server.failure()));
+        session->observer.send("KILL Timer :services back");
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            statusEntries(form).count(loggedIn) == 2,
+            qPrintable(statusEntries(form).filter(u"アカウント"_s).join(u"\n"_s)), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(session->observer.saidBy("Timer").size() == oneMinuteRun().size(),
+                                 60000);
+        QVERIFY(statusEntries(form).filter(u"未接続のため送信できません"_s).isEmpty());
+        QCOMPARE(statusEntries(form).filter(u"[+] 再接続しました（"_s).size(), 2);
+    }
+
 private:
     // Through the connect dialog as a user would, saying yes to the server's self-signed
     // certificate or to the password in plain text.
