@@ -3,6 +3,7 @@
 #include "app/frmServerLog.h"
 #include "app/logView.h"
 #include "formHelpers.h"
+#include "irc/clientCertificate.h"
 #include "irc/ircSession.h"
 #include "irc/socketControl.h"
 #include "loopbackServer.h"
@@ -17,12 +18,15 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSslServer>
 #include <QSslSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace platform;
@@ -516,7 +520,73 @@ private slots:
         }
     }
 
+    // The client certificate's file, whatever the user chose: only a certificate with its own
+    // key is taken; no file can hang or exhaust the program.
+    void certificateFileIsTakenOnlyWithItsKey_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("problem");
+        const QString dir = files.path() + u'/';
+        QVERIFY(openssl({u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s,
+                         u"-keyout"_s, dir + u"rsa.pem"_s, u"-out"_s, dir + u"rsa.crt"_s,
+                         u"-subj"_s, u"/CN=timer"_s, u"-days"_s, u"2"_s}));
+        QVERIFY(openssl(
+            {u"genpkey"_s, u"-algorithm"_s, u"ed25519"_s, u"-out"_s, dir + u"ed25519.pem"_s}));
+        QVERIFY(openssl({u"genpkey"_s, u"-algorithm"_s, u"EC"_s, u"-pkeyopt"_s,
+                         u"ec_paramgen_curve:P-256"_s, u"-out"_s, dir + u"other.pem"_s}));
+        const auto file
+            = [&](const QString &name, const QByteArray &certificate, const QString &keyFile) {
+                  QFile key(dir + keyFile);
+                  QFile out(dir + name);
+                  if (!key.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+                      return QString();
+                  out.write(certificate + key.readAll());
+                  return out.fileName();
+              };
+        QFile rsaCertificate(dir + u"rsa.crt"_s);
+        QVERIFY(rsaCertificate.open(QIODevice::ReadOnly));
+        const QByteArray rsa = rsaCertificate.readAll();
+        QFile ec(dir + u"ec.pem"_s);
+        QVERIFY(ec.open(QIODevice::WriteOnly));
+        ec.write(testCertificate::certificatePem + testCertificate::keyPem);
+        ec.close();
+        QVERIFY(mkfifo(qPrintable(dir + u"fifo"_s), 0600) == 0);
+        QFile large(dir + u"large.pem"_s);
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        large.write(rsa + QByteArray(70000, '\n'));
+        large.close();
+        QTest::newRow("RSA") << file(u"rsa-both.pem"_s, rsa, u"rsa.pem"_s) << QString();
+        QTest::newRow("EC") << ec.fileName() << QString();
+        QTest::newRow("another certificate's key")
+            << file(u"mixed.pem"_s, testCertificate::certificatePem, u"other.pem"_s)
+            << u"証明書ファイルの秘密鍵が証明書と対になっていません"_s;
+        QTest::newRow("Ed25519")
+            << file(u"ed.pem"_s, testCertificate::certificatePem, u"ed25519.pem"_s)
+            << u"Ed25519とEd448の鍵には対応していません（RSAかECDSAの鍵を使ってください）"_s;
+        QTest::newRow("a named pipe")
+            << dir + u"fifo"_s << u"証明書ファイルが通常のファイルではありません"_s;
+        QTest::newRow("a device") << u"/dev/zero"_s
+                                  << u"証明書ファイルが通常のファイルではありません"_s;
+        QTest::newRow("too large")
+            << large.fileName() << u"証明書ファイルが大きすぎます（64 KBまで）"_s;
+    }
+    void certificateFileIsTakenOnlyWithItsKey()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, problem);
+        const ClientCertificate read = ClientCertificate::read(path);
+        QCOMPARE(read.problem.section(u": "_s, 0, 0), problem);
+        QCOMPARE(read.key.isNull(), !problem.isEmpty());
+    }
+
 private:
+    bool openssl(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(u"openssl"_s, arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    }
+
     // For the cases about the window: the same session, as the window's own.
     void useWindow()
     {
@@ -530,6 +600,7 @@ private:
     std::unique_ptr<ServerSession> session;
     frmMain *form = nullptr;
     LoopbackServer *server = nullptr;
+    QTemporaryDir files;
 };
 
 QTEST_MAIN(tst_connection)
