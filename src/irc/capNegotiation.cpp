@@ -90,7 +90,9 @@ void CapNegotiation::answerCap(const IrcMessage &message, Answer &answer)
         // A request is granted or refused whole: of a refused set, each capability still
         // wanted is asked for alone.
         if (names.size() > 1) {
-            for (const QString &name : names) {
+            QStringList refused = names;
+            refused.removeDuplicates();
+            for (const QString &name : std::as_const(refused)) {
                 if (isWanted(name) && !m_enabled.contains(name))
                     request({name}, answer);
             }

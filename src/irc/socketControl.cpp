@@ -34,8 +34,12 @@ ErrorReport reportFor(QAbstractSocket::SocketError error, const QString &detail)
         return {SocketControl::sckConnectFailed, u"ホストに到達できません"_s};
     case QAbstractSocket::SslHandshakeFailedError:
     case QAbstractSocket::SslInternalError:
-    case QAbstractSocket::SslInvalidUserDataError:
         return {SocketControl::sckTlsFailed, u"TLSで接続できませんでした (%1)"_s.arg(detail)};
+    // The only data of ours the TLS library takes is the client certificate and its key: Wine's
+    // Schannel, for one, cannot find a certificate's chain in a store.
+    case QAbstractSocket::SslInvalidUserDataError:
+        return {SocketControl::sckTlsFailed,
+                u"TLSのライブラリがクライアント証明書を使えませんでした (%1)"_s.arg(detail)};
     default:
         return {SocketControl::sckConnectFailed, u"接続が中断されました (%1)"_s.arg(detail)};
     }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSslCertificate>
 
 using namespace Qt::StringLiterals;
 
@@ -107,6 +108,26 @@ QString TestCertificates::certificateFile(Kind kind) const
 QString TestCertificates::keyFile() const
 {
     return path(u"key.pem"_s);
+}
+
+QString TestCertificates::clientCertificateFile(Kind kind) const
+{
+    QFile certificate(certificateFile(kind));
+    QFile key(keyFile());
+    QFile pem(path(nameOf(kind) + u".client.pem"_s));
+    if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)
+        || !pem.open(QIODevice::WriteOnly))
+        return {};
+    pem.write(certificate.readAll() + key.readAll());
+    return pem.fileName();
+}
+
+QByteArray TestCertificates::fingerprint(Kind kind) const
+{
+    return QSslCertificate::fromPath(certificateFile(kind))
+        .value(0)
+        .digest(QCryptographicHash::Sha256)
+        .toHex();
 }
 
 QString TestCertificates::trustSetup() const

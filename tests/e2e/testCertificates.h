@@ -15,6 +15,10 @@ public:
     QString make();
     QString certificateFile(Kind kind) const;
     QString keyFile() const;
+    // That certificate with its key in one file, as a client shows it; empty if not written.
+    QString clientCertificateFile(Kind kind) const;
+    // Its SHA-256 fingerprint in hexadecimal, as services register it.
+    QByteArray fingerprint(Kind kind) const;
     // A shell command for a private mount namespace: the system's certificate folder replaced
     // by one that holds the CA alone.
     QString trustSetup() const;

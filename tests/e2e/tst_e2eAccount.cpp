@@ -6,8 +6,6 @@
 #include "testCertificates.h"
 
 #include <QCheckBox>
-#include <QFile>
-#include <QSslCertificate>
 
 using namespace Qt::StringLiterals;
 
@@ -137,17 +135,11 @@ private:
     // A certificate and its key in one file, added to the observer's account.
     QString clientCertificateFile()
     {
-        const QString kind = certificates.certificateFile(TestCertificates::Kind::OtherSelfSigned);
-        const QSslCertificate certificate = QSslCertificate::fromPath(kind).value(0);
-        session->observer.send("PRIVMSG NickServ :CERT ADD "
-                               + certificate.digest(QCryptographicHash::Sha256).toHex());
-        QFile key(certificates.keyFile());
-        QFile pem(kind + u".client"_s);
-        if (!session->observer.waitForLine("to your fingerprint list")
-            || !key.open(QIODevice::ReadOnly) || !pem.open(QIODevice::WriteOnly))
+        const auto kind = TestCertificates::Kind::OtherSelfSigned;
+        session->observer.send("PRIVMSG NickServ :CERT ADD " + certificates.fingerprint(kind));
+        if (!session->observer.waitForLine("to your fingerprint list"))
             return {};
-        pem.write(certificate.toPem() + key.readAll());
-        return pem.fileName();
+        return certificates.clientCertificateFile(kind);
     }
 
     TestCertificates certificates;

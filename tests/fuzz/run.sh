@@ -19,7 +19,7 @@ children_cpu_seconds() {
     children_cpu=$(awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] }
         printf "%d", t }' build-fuzz/times.txt)
 }
-for target in blockRecognition minutesText channelName wireSplit; do
+for target in blockRecognition minutesText channelName wireSplit capNegotiation; do
     work=build-fuzz/corpus/$target
     mkdir -p "$work"
     log=build-fuzz/fuzz_$target.log

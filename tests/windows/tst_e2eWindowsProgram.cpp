@@ -88,6 +88,42 @@ private slots:
         runAndCompare(u"0"_s, countdownOnlyRun(), 500);
     }
 
+    // SASL EXTERNAL through Schannel, with the certificate file as the dialog takes it, to
+    // InspIRCd with Atheme over TLS. Wine's Schannel cannot present a client certificate (its
+    // CertFindChainInStore is a stub): the program says so in a box, logs nothing in, and lives
+    // on.
+    void aCertificateWineCannotPresentIsRefusedPlainly()
+    {
+        if (!namespaceRerun::isRerun()) {
+            const QString failure = namespaceRerun::rerun({u"-m"_s}, u"true"_s, 600000);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        TestCertificates certificates;
+        QCOMPARE(certificates.make(), QString());
+        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, certificates.trustSetup()}), 0);
+        IrcServer server(90, 0, IrcServer::Family::Inspircd);
+        server.setAccounts(true);
+        server.setTls(certificates.certificateFile(TestCertificates::Kind::Trusted),
+                      certificates.keyFile());
+        QVERIFY2(server.start(), qPrintable(server.failure()));
+        startWatchedProgram(server.port());
+        if (QTest::currentTestFailed())
+            return;
+        const QString certificateFile
+            = certificates.clientCertificateFile(TestCertificates::Kind::OtherSelfSigned);
+        QVERIFY(!certificateFile.isEmpty());
+        connectThroughDialog(u"127.0.0.1"_s, server.tlsPort(), true, u"Z:"_s + certificateFile);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(!desktop.waitForWindow(u"IRCサーバに接続できません"_s, 30000).isEmpty());
+        desktop.keys({u"Return"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(desktop.findWindow(u"IRCサーバに接続できません"_s).isEmpty(),
+                                 10000);
+        QVERIFY(desktop.programRunning());
+        QVERIFY(!observer.hasLine(":Timer!"));
+    }
+
 private:
     void startWatchedProgram(quint16 port)
     {
@@ -104,7 +140,8 @@ private:
     // goes on to キャンセル, the nickname, the server, the port, the channel, the encoding (CP932,
     // as preset), the TLS box, the account, the password, the certificate and its 参照...
     // button, and from there back to 接続.
-    void connectThroughDialog(const QString &host, quint16 port, bool tls = false)
+    void connectThroughDialog(const QString &host, quint16 port, bool tls = false,
+                              const QString &certificateFile = {})
     {
         // A window just shown may not take keys yet on a busy machine: the menu is tried
         // again, closed first in case it was left open.
@@ -126,7 +163,10 @@ private:
         desktop.keys({u"Tab"_s, u"Tab"_s});
         if (tls)
             desktop.keys({u"space"_s});
-        desktop.keys({u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"space"_s});
+        desktop.keys({u"Tab"_s, u"Tab"_s, u"Tab"_s});
+        if (!certificateFile.isEmpty())
+            desktop.type(certificateFile);
+        desktop.keys({u"Tab"_s, u"Tab"_s, u"space"_s});
     }
 
     // The chat box is the bottom strip of the compact window (measured from the window's own
