@@ -12,6 +12,7 @@
 #include "serverSession.h"
 #include "terminationRecorder.h"
 #include "testCertificate.h"
+#include "testCertificates.h"
 #include "timer/measurementRun.h"
 #include "timer/tickTimer.h"
 
@@ -526,49 +527,40 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("problem");
+        QVERIFY(certificates.make().isEmpty());
         const QString dir = files.path() + u'/';
-        QVERIFY(openssl({u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s,
-                         u"-keyout"_s, dir + u"rsa.pem"_s, u"-out"_s, dir + u"rsa.crt"_s,
-                         u"-subj"_s, u"/CN=timer"_s, u"-days"_s, u"2"_s}));
-        QVERIFY(openssl(
-            {u"genpkey"_s, u"-algorithm"_s, u"ed25519"_s, u"-out"_s, dir + u"ed25519.pem"_s}));
-        QVERIFY(openssl({u"genpkey"_s, u"-algorithm"_s, u"EC"_s, u"-pkeyopt"_s,
-                         u"ec_paramgen_curve:P-256"_s, u"-out"_s, dir + u"other.pem"_s}));
-        const auto file
-            = [&](const QString &name, const QByteArray &certificate, const QString &keyFile) {
-                  QFile key(dir + keyFile);
-                  QFile out(dir + name);
-                  if (!key.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-                      return QString();
-                  out.write(certificate + key.readAll());
-                  return out.fileName();
-              };
-        QFile rsaCertificate(dir + u"rsa.crt"_s);
-        QVERIFY(rsaCertificate.open(QIODevice::ReadOnly));
-        const QByteArray rsa = rsaCertificate.readAll();
-        QFile ec(dir + u"ec.pem"_s);
-        QVERIFY(ec.open(QIODevice::WriteOnly));
-        ec.write(testCertificate::certificatePem + testCertificate::keyPem);
-        ec.close();
+        QCOMPARE(QProcess::execute(u"openssl"_s,
+                                   {u"genpkey"_s, u"-algorithm"_s, u"ed25519"_s, u"-out"_s,
+                                    dir + u"ed25519.pem"_s}),
+                 0);
         QVERIFY(mkfifo(qPrintable(dir + u"fifo"_s), 0600) == 0);
-        QFile large(dir + u"large.pem"_s);
-        QVERIFY(large.open(QIODevice::WriteOnly));
-        large.write(rsa + QByteArray(70000, '\n'));
-        large.close();
-        QTest::newRow("RSA") << file(u"rsa-both.pem"_s, rsa, u"rsa.pem"_s) << QString();
-        QTest::newRow("EC") << ec.fileName() << QString();
+        const auto contents = [](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const auto write = [&](const QString &name, const QByteArray &pem) {
+            QFile file(dir + name);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(pem);
+            return file.fileName();
+        };
+        const QByteArray ec = testCertificate::certificatePem;
+        const QString notRegular = u"証明書ファイルが通常のファイルではありません"_s;
+        QTest::newRow("RSA") << certificates.clientCertificateFile(
+            TestCertificates::Kind::OtherSelfSigned)
+                             << QString();
+        QTest::newRow("EC") << write(u"ec.pem"_s, ec + testCertificate::keyPem) << QString();
         QTest::newRow("another certificate's key")
-            << file(u"mixed.pem"_s, testCertificate::certificatePem, u"other.pem"_s)
+            << write(u"mixed.pem"_s, ec + contents(certificates.keyFile()))
             << u"証明書ファイルの秘密鍵が証明書と対になっていません"_s;
         QTest::newRow("Ed25519")
-            << file(u"ed.pem"_s, testCertificate::certificatePem, u"ed25519.pem"_s)
+            << write(u"ed.pem"_s, ec + contents(dir + u"ed25519.pem"_s))
             << u"Ed25519とEd448の鍵には対応していません（RSAかECDSAの鍵を使ってください）"_s;
-        QTest::newRow("a named pipe")
-            << dir + u"fifo"_s << u"証明書ファイルが通常のファイルではありません"_s;
-        QTest::newRow("a device") << u"/dev/zero"_s
-                                  << u"証明書ファイルが通常のファイルではありません"_s;
+        QTest::newRow("a named pipe") << dir + u"fifo"_s << notRegular;
+        QTest::newRow("a device") << u"/dev/zero"_s << notRegular;
         QTest::newRow("too large")
-            << large.fileName() << u"証明書ファイルが大きすぎます（64 KBまで）"_s;
+            << write(u"large.pem"_s, ec + testCertificate::keyPem + QByteArray(70000, '\n'))
+            << u"証明書ファイルが大きすぎます（64 KBまで）"_s;
     }
     void certificateFileIsTakenOnlyWithItsKey()
     {
@@ -580,13 +572,6 @@ private slots:
     }
 
 private:
-    bool openssl(const QStringList &arguments)
-    {
-        QProcess process;
-        process.start(u"openssl"_s, arguments);
-        return process.waitForFinished(60000) && process.exitCode() == 0;
-    }
-
     // For the cases about the window: the same session, as the window's own.
     void useWindow()
     {
@@ -600,6 +585,7 @@ private:
     std::unique_ptr<ServerSession> session;
     frmMain *form = nullptr;
     LoopbackServer *server = nullptr;
+    TestCertificates certificates;
     QTemporaryDir files;
 };
 

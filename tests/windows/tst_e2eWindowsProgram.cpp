@@ -64,20 +64,10 @@ private slots:
     // system's certificate folder, replaced in a private mount namespace.
     void announcesOverTls()
     {
-        if (!namespaceRerun::isRerun()) {
-            const QString failure = namespaceRerun::rerun({u"-m"_s}, u"true"_s, 600000);
-            QVERIFY2(failure.isEmpty(), qPrintable(failure));
-            return;
-        }
         TestCertificates certificates;
-        QCOMPARE(certificates.make(), QString());
-        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, certificates.trustSetup()}), 0);
         IrcServer server(90, 0, IrcServer::Family::Ngircd);
-        server.setTls(certificates.certificateFile(TestCertificates::Kind::Trusted),
-                      certificates.keyFile());
-        QVERIFY2(server.start(), qPrintable(server.failure()));
-        startWatchedProgram(server.port());
-        if (QTest::currentTestFailed())
+        startOverTrustedTls(server, certificates);
+        if (!namespaceRerun::isRerun() || QTest::currentTestFailed())
             return;
         // The port speaks nothing but TLS: a join through it is a join over TLS, with no box.
         connectThroughDialog(u"127.0.0.1"_s, server.tlsPort(), true);
@@ -94,21 +84,11 @@ private slots:
     // on.
     void aCertificateWineCannotPresentIsRefusedPlainly()
     {
-        if (!namespaceRerun::isRerun()) {
-            const QString failure = namespaceRerun::rerun({u"-m"_s}, u"true"_s, 600000);
-            QVERIFY2(failure.isEmpty(), qPrintable(failure));
-            return;
-        }
         TestCertificates certificates;
-        QCOMPARE(certificates.make(), QString());
-        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, certificates.trustSetup()}), 0);
         IrcServer server(90, 0, IrcServer::Family::Inspircd);
         server.setAccounts(true);
-        server.setTls(certificates.certificateFile(TestCertificates::Kind::Trusted),
-                      certificates.keyFile());
-        QVERIFY2(server.start(), qPrintable(server.failure()));
-        startWatchedProgram(server.port());
-        if (QTest::currentTestFailed())
+        startOverTrustedTls(server, certificates);
+        if (!namespaceRerun::isRerun() || QTest::currentTestFailed())
             return;
         const QString certificateFile
             = certificates.clientCertificateFile(TestCertificates::Kind::OtherSelfSigned);
@@ -125,6 +105,24 @@ private slots:
     }
 
 private:
+    // The server over TLS with a certificate the test's CA signed, and the program watched. The
+    // test first reruns itself in a private mount namespace, where the CA is made the only one
+    // trusted; outside it, nothing more is done.
+    void startOverTrustedTls(IrcServer &server, TestCertificates &certificates)
+    {
+        if (!namespaceRerun::isRerun()) {
+            const QString failure = namespaceRerun::rerun({u"-m"_s}, u"true"_s, 600000);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        QCOMPARE(certificates.make(), QString());
+        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, certificates.trustSetup()}), 0);
+        server.setTls(certificates.certificateFile(TestCertificates::Kind::Trusted),
+                      certificates.keyFile());
+        QVERIFY2(server.start(), qPrintable(server.failure()));
+        startWatchedProgram(server.port());
+    }
+
     void startWatchedProgram(quint16 port)
     {
         QVERIFY(observer.logIn(port, "Observer"));

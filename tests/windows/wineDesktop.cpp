@@ -28,17 +28,29 @@ QString WineDesktop::start()
                        u":"_s + QString::fromLatin1(m_server.readAllStandardOutput().trimmed()));
     m_windowManager.setProcessEnvironment(environment);
     m_program.setProcessEnvironment(environment);
-    m_windowManager.start(u"openbox"_s, {});
-    const bool managed = QTest::qWaitFor(
-        [this] {
-            QProcess probe;
-            probe.setProcessEnvironment(m_windowManager.processEnvironment());
-            probe.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
-            probe.waitForFinished();
-            return probe.readAllStandardOutput().contains("window id");
-        },
-        30000);
-    return managed ? QString() : u"openbox did not start"_s;
+    // Openbox has at times not come up on a busy machine: it is started again, and a failure
+    // says what it printed.
+    m_windowManager.setProcessChannelMode(QProcess::MergedChannels);
+    QByteArray said;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_windowManager.start(u"openbox"_s, {});
+        const bool managed = QTest::qWaitFor(
+            [this] {
+                QProcess probe;
+                probe.setProcessEnvironment(m_windowManager.processEnvironment());
+                probe.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
+                probe.waitForFinished();
+                return probe.readAllStandardOutput().contains("window id");
+            },
+            20000);
+        if (managed)
+            return {};
+        m_windowManager.kill();
+        m_windowManager.waitForFinished(5000);
+        said += m_windowManager.readAll();
+        qWarning().noquote() << "openbox did not come up; it said:" << said;
+    }
+    return u"openbox did not start: "_s + QString::fromLocal8Bit(said);
 }
 
 void WineDesktop::startProgram(const QString &program)
