@@ -1,5 +1,6 @@
 #include "irc/ircSession.h"
 #include "irc/socketControl.h"
+#include "irc/wireEncoding.h"
 #include "serverSession.h"
 
 #include <QTest>
@@ -73,6 +74,52 @@ private slots:
         connected->pacer().SendPrivmsg(text);
         QVERIFY(connected->server->waitForReceived("\r\n"));
         QCOMPARE(sentSinceInit(), "PRIVMSG #x :" + QByteArray(600, 'a') + "\r\n");
+    }
+
+    // A server cuts a line at 512 bytes with our prefix before it, which it shows in our JOIN;
+    // until then the longest user and host are assumed.
+    void longChatTextIsSplitBetweenCharacters_data()
+    {
+        QTest::addColumn<WireEncoding>("encoding");
+        QTest::addColumn<QByteArray>("join");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("pieceBytes");
+        const QByteArray join = ":Timer!~timer@127.0.0.1 JOIN #x\r\n";
+        const QString text = u"a"_s + QString(300, u'あ');
+        QTest::newRow("CP932") << WireEncoding::Cp932 << join << text << QList<int> {473, 128};
+        QTest::newRow("CP932 before our JOIN")
+            << WireEncoding::Cp932 << QByteArray() << text << QList<int> {415, 186};
+        QTest::newRow("ISO-2022-JP")
+            << WireEncoding::Iso2022Jp << join << text << QList<int> {473, 140};
+        QTest::newRow("UTF-8") << WireEncoding::Utf8 << join << text.left(201)
+                               << QList<int> {472, 129};
+    }
+    void longChatTextIsSplitBetweenCharacters()
+    {
+        QFETCH(WireEncoding, encoding);
+        QFETCH(QByteArray, join);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, pieceBytes);
+        ServerSession session(ServerSession::Window::Without, u"#x"_s);
+        session.encoding = encoding;
+        QVERIFY(session.connect());
+        QVERIFY(session.logIn());
+        if (!join.isEmpty())
+            QVERIFY(session.sendHandled(join));
+        session.pacer().SendChatText(text);
+        QVERIFY(session.waitForSent(pieceBytes.size()));
+        const QByteArray head = "PRIVMSG #x :";
+        QString received;
+        WireDecoder decoder;
+        decoder.reset(encoding);
+        QList<int> sizes;
+        for (const QByteArray &line : session.sentSinceMark()) {
+            QVERIFY(line.startsWith(head));
+            sizes << int(line.size() - head.size());
+            received += decoder.decode(line.mid(head.size()));
+        }
+        QCOMPARE(sizes, pieceBytes);
+        QCOMPARE(received, text);
     }
 
     // Offline, or past its moment after the machine froze or slept: logged, never sent.
