@@ -24,15 +24,15 @@ cd "$work"
 if [ ! -d "qt6-base-$version" ]; then
     apt_dir=$work/apt
     mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial"
-    apt-get indextargets --format '$(SITE) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' \
+    "$repo/scripts/apt-get.sh" indextargets --format '$(SITE) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' \
         | sort -u | sed 's/^/deb-src /' > "$apt_dir/sources.list"
     apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
         -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
         -o "Dir::State::Status=/var/lib/dpkg/status" -o APT::Sandbox::User=root)
-    apt-get "${apt_options[@]}" update >&2
+    "$repo/scripts/apt-get.sh" "${apt_options[@]}" update >&2
     # The very source of the Linux build's Qt.
     source_version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
-    apt-get "${apt_options[@]}" source --only-source "qt6-base=$source_version" >&2
+    "$repo/scripts/apt-get.sh" "${apt_options[@]}" source --only-source "qt6-base=$source_version" >&2
 fi
 source_dir=$(find "$work" -maxdepth 1 -type d -name "qt6-base-$version*" | head -n1)
 

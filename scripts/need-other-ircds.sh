@@ -9,14 +9,15 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrion/ircds
+apt_get=$repo/scripts/apt-get.sh
 "$repo/scripts/need-packages.sh" libident libltdl7 libgnutls30 libpam0g zlib1g netbase libssl3 \
     libcrypt1 libboost-locale1.74.0 libicu72 libsasl2-2 >&2
 for package in ngircd inspircd ircd-hybrid atheme-services znc; do
     [ -f "$cache/$package/.complete" ] && continue
     download=$(mktemp -d)
     # A fresh machine may not have read the package lists yet.
-    (cd "$download" && { apt-get -o APT::Sandbox::User=root download "$package" \
-        || { apt-get update && apt-get -o APT::Sandbox::User=root download "$package"; }; }) >&2
+    (cd "$download" && { "$apt_get" -o APT::Sandbox::User=root download "$package" \
+        || { "$apt_get" update && "$apt_get" -o APT::Sandbox::User=root download "$package"; }; }) >&2
     rm -rf "${cache:?}/$package"
     mkdir -p "$cache/$package"
     dpkg-deb -x "$download"/*.deb "$cache/$package"

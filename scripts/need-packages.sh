@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs those of the given Debian packages that are not installed yet (with sudo when not
-# root).
+# root), waiting for another package manager that is at work.
 #   scripts/need-packages.sh PACKAGE...
 set -euo pipefail
 # The Windows part's Qt is built beside the rest and installs what it needs meanwhile: one
@@ -15,5 +15,6 @@ done
 [ ${#missing[@]} -gt 0 ] || exit 0
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-"${sudo[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+apt_get=$(dirname "$0")/apt-get.sh
+"${sudo[@]}" "$apt_get" update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" "$apt_get" install -y --no-install-recommends "${missing[@]}"

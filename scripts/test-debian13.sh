@@ -12,7 +12,7 @@ sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 # The system's own Debian mirror and apt proxy, as the user configured them: the main
 # archive's site (not the security one) and Acquire::http::Proxy.
-mirror=$(apt-get indextargets --format '$(SITE) $(RELEASE)' 'Created-By: Packages' \
+mirror=$(scripts/apt-get.sh indextargets --format '$(SITE) $(RELEASE)' 'Created-By: Packages' \
     'Component: main' | awk '$2 !~ /-/ { print $1; exit }')
 [ -n "$mirror" ] || { echo "FAIL: no Debian mirror in the system's apt sources" >&2; exit 1; }
 proxy=
@@ -52,7 +52,7 @@ git ls-files -z | tar --null -T - -cf - | "${sudo[@]}" tar -xf - -C "$root/src"
         scripts/build.sh > build.log 2>&1 || { cat build.log; exit 1; }
         runs build/kestrion
         scripts/package.sh > package.log 2>&1 || { cat package.log; exit 1; }
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./build-package/kestrion_*.deb \
+        DEBIAN_FRONTEND=noninteractive scripts/apt-get.sh install -y -q ./build-package/kestrion_*.deb \
             > /dev/null
         runs kestrion
         echo "PASS: the build command, and the package built, validated, installed and started, on Debian 13"'
