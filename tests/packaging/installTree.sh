@@ -42,4 +42,8 @@ grep -q '^Categories=Network;IRCClient;Chat;$' "$desktop" || fail "categories"
 [ -f "$prefix/share/man/man1/$exec_name.1.gz" ] || fail "no manual page"
 zcat "$prefix/share/man/ja/man1/$exec_name.1.gz" | grep -q '^\.SH 説明' \
     || fail "no Japanese manual page"
+# What the channel sees, which the manual pages name, beside the changelog.
+for page in channel-timing.md channel-timing.ja.md; do
+    zcat "$prefix/share/doc/kestrion/$page.gz" | grep -q '^# ' || fail "no $page"
+done
 echo "PASS: $(find "$prefix" -type f | wc -l) files installed under $prefix"
