@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the program for 64-bit Windows (the first time also Qt for Windows, about half an hour
-# on two cores; see scripts/build-windows-qt.sh) and leaves in build-windows/:
+# Builds the program for 64-bit Windows (the first time also Qt for Windows: a quarter of an
+# hour alone on two cores, half an hour beside other work; see scripts/build-windows-qt.sh) and
+# leaves in build-windows/:
 #   Kestrion-VERSION-setup.exe         the installer
 #   kestrion-VERSION-windows-x64.zip   the same program as a portable folder kestrion/
 # Extra arguments go to CMake's configure step.

@@ -48,7 +48,8 @@ watch_channel() {
         case $line in
         PING\ *) printf 'PONG %s\r\n' "${line#PING }" >&3 ;;
         *" PRIVMSG $channel :"* | *" NOTICE $channel :"*)
-            # Kestrion writes CP932, as Japanese IRC networks expect.
+            # The walkthrough keeps Kestrion's default encoding, CP932 (a channel on IRCnet
+            # mostly uses ISO-2022-JP: every member must use the channel's).
             local sender=${line%%!*}
             local text=${line#*" $channel :"}
             local mark='<%s>'
